@@ -1,0 +1,128 @@
+#include "value_list_strings.h"
+
+#include "platform/locale.h"
+
+#include <stdexcept>
+
+std::string TValueListStrings::Names(int index) const
+{
+    const std::string& line = Get(index);
+    const auto eq = line.find('=');
+    return eq == std::string::npos ? std::string() : line.substr(0, eq);
+}
+
+std::string TValueListStrings::ValueFromIndex(int index) const
+{
+    const std::string& line = Get(index);
+    const auto eq = line.find('=');
+    return eq == std::string::npos ? line : line.substr(eq + 1);
+}
+
+int TValueListStrings::IndexOfName(const std::string& key) const
+{
+    const unsigned flags = m_caseSensitive ? 0 : platform::NORM_IGNORECASE;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        const std::string& line = m_lines[i];
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        if (platform::CompareStringA(platform::LOCALE_USER_DEFAULT, flags, line.data(), static_cast<int>(eq),
+                                     key.data(), static_cast<int>(key.size())) == platform::CSTR_EQUAL)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void TValueListStrings::Put(int index, std::string line)
+{
+    m_lines.at(static_cast<std::size_t>(index)) = std::move(line);
+    changed();
+}
+
+void TValueListStrings::Add(std::string line)
+{
+    m_lines.push_back(std::move(line));
+    changed();
+}
+
+void TValueListStrings::Insert(int index, std::string line)
+{
+    if (index < 0 || index > Count())
+        throw std::out_of_range("TValueListStrings::Insert");
+    m_lines.insert(m_lines.begin() + index, std::move(line));
+    changed();
+}
+
+void TValueListStrings::Delete(int index)
+{
+    if (index < 0 || index >= Count())
+        throw std::out_of_range("TValueListStrings::Delete");
+    m_lines.erase(m_lines.begin() + index);
+    changed();
+}
+
+void TValueListStrings::Clear()
+{
+    m_lines.clear();
+    changed();
+}
+
+void TValueListStrings::Assign(std::vector<std::string> lines)
+{
+    m_lines = std::move(lines);
+    changed();
+}
+
+void TValueListStrings::changed()
+{
+    if (m_onChange)
+        m_onChange();
+}
+
+const std::vector<std::string>& DefaultLaunchTable()
+{
+    static const std::vector<std::string> lines = {
+        "CimE=c:\\cim4\\cim_e\\CimatronE_Launcher.exe [-LANG German]",
+        "Catiar2d=C:\\Cim4\\Cim_E\\IT\\var\\catiar2d\\modview.exe",
+        "DelWa=C:\\Cim4\\Cim_E\\delwa.bat",
+        "DelDi=C:\\Cim4\\Cim_E\\deldi.bat",
+        "DelVerif=C:\\Cim4\\Cim_E\\delverif.bat",
+        "HotLine=C:\\Cim4\\Cim_E\\hotlineinfo.exe",
+        "Browser=C:\\Cim4\\Cim_E\\cimxplor.exe",
+        "CimZip=C:\\Cim4\\Cim_E\\cimzip.exe",
+        "Simula=C:\\Cim4\\Cim_E\\IT\\bin\\ncverify.exe",
+        "Verifier=C:\\Cim4\\Cim_E\\IT\\bin\\ncvsolid.exe",
+        "IMSPost=C:\\Cim4\\Cim_E\\imspost.exe",
+        "PostExe=C:\\Cim4\\Cim_E\\postexe.bat",
+        "DrahtEr=C:\\Cim4\\Cim_E\\fikus.bat",
+        "QDrill=C:\\Cim4\\Cim_E\\quickdrill\\quickdrill.exe",
+        "DFPost=C:\\Cim4\\Cim_E\\dfstrd.exe [p]",
+        "Dfexf=C:\\Cim4\\Cim_E\\dfexf.exe",
+        "NCDoku=C:\\Cim4\\Cim_E\\ncdocsetup.exe",
+        "DfDraft=C:\\Cim4\\Cim_E\\dfstrd.exe [d]",
+        "GetID=C:\\Cim4\\Cim_E\\getids.exe",
+        "licinfo=C:\\Cim4\\Cim_E\\licinfo.exe",
+        "dtf2ctf=C:\\Cim4\\Cim_E\\dtfconvert.exe",
+        "DocConv=C:\\Cim4\\Cim_E\\Doc_Convert.exe",
+        "Farben=C:\\Cim4\\Cim_E\\CimSchem.exe [Colors]",
+        "DIPref=C:\\Cim4\\Cim_E\\cimschem.exe [di]",
+        "dirsize=C:\\Cim4\\Cim_E\\dirsize.exe",
+        "ciminfo=C:\\Cim4\\Cim_E\\ciminfo.exe",
+    };
+    return lines;
+}
+
+std::string ValueOfKey(const TValueListStrings& strings, const std::string& key)
+{
+    const int index = strings.IndexOfName(key);
+    return index < 0 ? std::string() : strings.ValueFromIndex(index);
+}
+
+bool FindKeyRow(const TValueListStrings& strings, const std::string& key, int& row)
+{
+    const int index = strings.IndexOfName(key);
+    if (index < 0)
+        return false;
+    row = index + 1;
+    return true;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+// Locale-aware comparison of 8-bit Windows-1252 text, with the semantics of the Windows call of the
+// same name: the result is CSTR_LESS_THAN, CSTR_EQUAL or CSTR_GREATER_THAN, or 0 on bad arguments.
+namespace platform {
+
+constexpr unsigned LOCALE_USER_DEFAULT = 0x0400;
+constexpr unsigned NORM_IGNORECASE = 0x00000001;
+constexpr int CSTR_LESS_THAN = 1;
+constexpr int CSTR_EQUAL = 2;
+constexpr int CSTR_GREATER_THAN = 3;
+
+// A length of -1 means the text ends at its first NUL.
+int CompareStringA(unsigned locale, unsigned flags, const char* a, int lenA, const char* b, int lenB);
+
+} // namespace platform

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "storage/form_window.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TIniFile;
+
+enum class TPlacementOption
+{
+    fpState,
+    fpPosition,
+    fpActiveControl
+};
+
+// Keeps a window's placement in one section of an INI file and puts it back when the window is shown
+// in a later run. It hooks the window's show, close-query and destroy events when it is constructed
+// (the window has finished building its controls by then), so the window needs no saving code.
+class TFormPlacement
+{
+public:
+    explicit TFormPlacement(IFormWindow& window);
+    virtual ~TFormPlacement(); // puts the window's remembered handlers back
+
+    TFormPlacement(const TFormPlacement&) = delete;
+    TFormPlacement& operator=(const TFormPlacement&) = delete;
+
+    bool Active = true;
+    std::string IniFileName;
+    std::string IniSection;
+    int Version = 0;
+    bool OptionState = true;    // fpState
+    bool OptionPosition = true; // fpPosition
+
+    void LoadFromIni();
+    void SaveToIni();
+
+    // Any section of the file; uses the open INI object during a restore or save, else a temporary one.
+    std::string ReadIniString(const std::string& section, const std::string& key, const std::string& def);
+    void WriteIniString(const std::string& section, const std::string& key, const std::string& value);
+
+    bool Restored() const { return m_restored; }
+    bool Saved() const { return m_saved; }
+    bool Destroying() const { return m_destroying; }
+
+protected:
+    virtual void SavePlacement();
+    virtual void RestorePlacement();
+
+    void ReadWindowPlacement(bool loadState, bool loadPosition);
+    void WriteWindowPlacement();
+
+    IFormWindow& m_window;
+    TIniFile* m_ini = nullptr; // only during one restore or save
+
+private:
+    void showHook();
+    void closeQueryHook(bool& canClose);
+    void destroyHook();
+
+    TNotifyEvent m_savedOnShow;
+    TCloseQueryEvent m_savedOnCloseQuery;
+    TNotifyEvent m_savedOnDestroy;
+    bool m_restored = false;
+    bool m_saved = false;
+    bool m_destroying = false;
+};
+
+// A TFormPlacement that also keeps the string-list properties named in StoredProps
+// ("Component.Property"), each in a section "<IniSection>.<Component>_<Property>".
+class TFormStorage : public TFormPlacement
+{
+public:
+    explicit TFormStorage(IFormWindow& window);
+
+    const std::vector<std::string>& StoredProps() const { return m_storedProps; }
+    // Sets the list and resolves it against the window's components at once.
+    void SetStoredProps(std::vector<std::string> props);
+
+protected:
+    void SavePlacement() override;
+    void RestorePlacement() override;
+    virtual void SaveProperties();
+    virtual void RestoreProperties();
+
+private:
+    std::vector<std::string> m_storedProps;
+};

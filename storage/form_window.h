@@ -1,0 +1,120 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+
+class TValueListStrings;
+
+// The window side of the form storage: what a TFormStorage needs from the window that owns it. The
+// toolkit's Qt windows implement it; tests implement it with a recording window. Placements and
+// sizes are in screen pixels, rectangles as left, top, right, bottom (right and bottom exclusive).
+
+struct TPoint
+{
+    int x = 0;
+    int y = 0;
+    bool operator==(const TPoint&) const = default;
+};
+
+struct TRect
+{
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool operator==(const TRect&) const = default;
+};
+
+// The placement record of a top-level window.
+struct TWindowPlacement
+{
+    unsigned length = 44;
+    unsigned flags = 0;
+    unsigned showCmd = 1;
+    TPoint ptMinPosition{-1, -1};
+    TPoint ptMaxPosition{-1, -1};
+    TRect rcNormalPosition;
+    bool operator==(const TWindowPlacement&) const = default;
+};
+
+constexpr unsigned SW_HIDE = 0;
+constexpr unsigned SW_SHOWNORMAL = 1;
+constexpr unsigned SW_SHOWMINIMIZED = 2;
+constexpr unsigned SW_SHOWMAXIMIZED = 3;
+constexpr unsigned WPF_SETMINPOSITION = 1;
+
+// GetSystemMetrics indices the storage asks for.
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXBORDER = 5;
+constexpr int SM_CYBORDER = 6;
+constexpr int SM_CXDLGFRAME = 7;
+constexpr int SM_CYDLGFRAME = 8;
+constexpr int SM_CXFRAME = 32;
+constexpr int SM_CYFRAME = 33;
+
+enum class TWindowState
+{
+    wsNormal,
+    wsMinimized,
+    wsMaximized
+};
+enum class TFormBorderStyle
+{
+    bsNone,
+    bsSingle,
+    bsSizeable,
+    bsDialog,
+    bsToolWindow,
+    bsSizeToolWin
+};
+
+using TNotifyEvent = std::function<void()>;
+using TCloseQueryEvent = std::function<void(bool& canClose)>;
+
+class IFormWindow
+{
+public:
+    virtual ~IFormWindow() = default;
+
+    // Placement, as the OS reports and applies it. Applying never shows a hidden window.
+    virtual TWindowPlacement GetWindowPlacement() const = 0;
+    virtual void SetWindowPlacement(const TWindowPlacement& placement) = 0;
+    virtual bool Visible() const = 0;
+    virtual bool HandleAllocated() const = 0;
+    virtual int Left() const = 0;
+    virtual int Top() const = 0;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    virtual TFormBorderStyle BorderStyle() const = 0;
+    virtual TWindowState WindowState() const = 0;
+    // Acts at once on a visible window, and when it is shown on a hidden one.
+    virtual void SetWindowState(TWindowState state) = 0;
+    virtual void UpdateWindow() = 0;
+
+    // The application around the window.
+    virtual bool IsMainForm() const = 0;        // the application's main window, or none is set yet
+    virtual bool ApplicationIconic() const = 0; // the application is minimised to its taskbar button
+    virtual void PostApplicationMinimize() = 0; // posts the minimise command to the application
+    virtual int SystemMetric(int index) const = 0;
+    virtual int PixelsPerInch() const = 0; // logical pixels per inch of the screen
+    // The application's default error display, for errors that escape the storage's hooks.
+    virtual void HandleException(std::exception_ptr error) = 0;
+
+    // The window's own show, close-query and destroy handlers; the storage remembers them and puts
+    // its hooks in their place.
+    virtual TNotifyEvent OnShow() const = 0;
+    virtual void SetOnShow(TNotifyEvent handler) = 0;
+    virtual TCloseQueryEvent OnCloseQuery() const = 0;
+    virtual void SetOnCloseQuery(TCloseQueryEvent handler) = 0;
+    virtual TNotifyEvent OnDestroy() const = 0;
+    virtual void SetOnDestroy(TNotifyEvent handler) = 0;
+
+    // Whether the window owns a component of that name (matched without regard to case).
+    virtual bool HasComponent(const std::string& component) const = 0;
+    // The string-list property `property` of the window's component `component` (both names matched
+    // without regard to case), or nullptr when the window has no such component or property.
+    virtual TValueListStrings* FindStringsProperty(const std::string& component,
+                                                   const std::string& property) = 0;
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/sysutils.h"
+
+#include <QApplication>
+
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+class TForm;
+
+// The one application object of the process. It owns the program's windows (destroyed last created
+// first), runs the event loop, and is where every error that escapes a handler ends up: no exception
+// ever unwinds through Qt's event loop.
+class TApplication : public QApplication
+{
+public:
+    TApplication(int& argc, char** argv);
+    ~TApplication() override;
+
+    void Initialize();
+    void SetTitle(const std::string& title);
+    std::string Title() const; // at most 255 characters
+
+    // Stores the new window in `ref` before its construction runs; the first window becomes the main
+    // window. A failed construction sets `ref` back to null and propagates.
+    template <class T>
+    void CreateForm(T*& ref)
+    {
+        void* memory = ::operator new(sizeof(T));
+        ref = static_cast<T*>(memory);
+        try {
+            T* form = new (memory) T();
+            registerForm(form);
+        } catch (...) {
+            ref = nullptr;
+            ::operator delete(memory);
+            throw;
+        }
+    }
+
+    TForm* MainForm() const { return m_mainForm; }
+    void Run();
+    void Terminate();
+    void* Handle() const; // the native handle of the application's hidden top-level window
+    bool Running() const { return m_running; }
+    bool Terminated() const { return m_terminated; }
+
+    // Shows an error that escaped a handler; returns so that the loop goes on. Call it from a catch
+    // block (it takes std::current_exception()) or hand it the error.
+    void HandleException(std::exception_ptr error = std::current_exception());
+    void ShowException(const Exception& error);
+
+    // The hint of the control under the mouse, as last offered to the windows.
+    std::string Hint() const { return m_hint; }
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    void registerForm(TForm* form);
+
+    std::vector<TForm*> m_forms; // in creation order
+    TForm* m_mainForm = nullptr;
+    std::string m_hint;
+    bool m_running = false;
+    bool m_terminated = false;
+    bool m_comInitialized = false;
+};
+
+extern TApplication* Application;
+
+// The modal message dialog with one "OK" button, captioned with the application title.
+void ShowMessage(const std::string& message);

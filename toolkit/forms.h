@@ -1,0 +1,86 @@
+#pragma once
+
+#include "storage/form_window.h"
+
+#include <QWidget>
+
+#include <string>
+
+// A top-level window of the program: a QWidget that the application owns and that implements the
+// form storage's window interface. Derived windows build their controls in their constructor, set
+// their OnShow handler, create their TFormStorage (which hooks the events) and then call their own
+// FormCreate, in that order.
+class TForm : public QWidget, public IFormWindow
+{
+public:
+    // `outer` is the designed outer rectangle (frame included) in screen pixels.
+    TForm(const std::string& name, const TRect& outer);
+    ~TForm() override;
+
+    const std::string& Name() const { return m_name; }
+    void SetCaption(const std::string& caption);
+
+    // Modal display: runs a nested loop until the window closes; returns the modal result
+    // (1 OK, 2 Cancel). Closing a modal window ends its display with 2 and hides it.
+    int ShowModal();
+    // The same request as the close box: the close query runs, then the window closes (the main
+    // window terminates the application instead of hiding).
+    void Close();
+    int ModalResult() const { return m_modalResult; }
+    void SetModalResult(int result) { m_modalResult = result; }
+
+    // Called by the application during shutdown, before the window's controls are destroyed.
+    void DoDestroy();
+
+    // Registers a component (a control or not) under its design name for stored properties.
+    void RegisterComponent(const std::string& name, QObject* component, TValueListStrings* strings = nullptr);
+
+    // IFormWindow
+    TWindowPlacement GetWindowPlacement() const override;
+    void SetWindowPlacement(const TWindowPlacement& placement) override;
+    bool Visible() const override;
+    bool HandleAllocated() const override;
+    int Left() const override;
+    int Top() const override;
+    int Width() const override;
+    int Height() const override;
+    TFormBorderStyle BorderStyle() const override;
+    TWindowState WindowState() const override;
+    void SetWindowState(TWindowState state) override;
+    void UpdateWindow() override;
+    bool IsMainForm() const override;
+    bool ApplicationIconic() const override;
+    void PostApplicationMinimize() override;
+    int SystemMetric(int index) const override;
+    int PixelsPerInch() const override;
+    void HandleException(std::exception_ptr error) override;
+    TNotifyEvent OnShow() const override { return m_onShow; }
+    void SetOnShow(TNotifyEvent handler) override { m_onShow = std::move(handler); }
+    TCloseQueryEvent OnCloseQuery() const override { return m_onCloseQuery; }
+    void SetOnCloseQuery(TCloseQueryEvent handler) override { m_onCloseQuery = std::move(handler); }
+    TNotifyEvent OnDestroy() const override { return m_onDestroy; }
+    void SetOnDestroy(TNotifyEvent handler) override { m_onDestroy = std::move(handler); }
+    bool HasComponent(const std::string& component) const override;
+    TValueListStrings* FindStringsProperty(const std::string& component,
+                                           const std::string& property) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct Component
+    {
+        std::string name;
+        QObject* object;
+        TValueListStrings* strings;
+    };
+
+    std::string m_name;
+    std::vector<Component> m_components;
+    TNotifyEvent m_onShow;
+    TCloseQueryEvent m_onCloseQuery;
+    TNotifyEvent m_onDestroy;
+    int m_modalResult = 0;
+    bool m_inModal = false;
+};

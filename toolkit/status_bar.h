@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+
+// A status bar with panels and a separate simple-mode text. With AutoHint on it takes every hint the
+// application offers its window as its simple-mode text, and it shows that text even in panel mode.
+class TStatusBar : public QWidget
+{
+public:
+    explicit TStatusBar(QWidget* parent = nullptr);
+
+    bool AutoHint = false;
+    bool SimplePanel = false;
+    int PanelCount() const { return m_panelCount; }
+    void SetPanelCount(int count);
+
+    std::string SimpleText() const { return m_simpleText; }
+    void SetSimpleText(const std::string& text);
+
+private:
+    int m_panelCount = 0;
+    std::string m_simpleText;
+};
+
+// Hints of controls: "short|long"; the status bar shows the long form, tooltips the short form.
+void SetHint(QWidget* control, const std::string& hint);
+std::string Hint(const QWidget* control);
+// Tooltips are shown for a control whose ShowHint is in force (its own, or its parent's while
+// ParentShowHint is on).
+void SetShowHint(QWidget* control, bool show);
+void SetParentShowHint(QWidget* control, bool parent);
