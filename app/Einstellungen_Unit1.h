@@ -1,0 +1,32 @@
+#pragma once
+
+#include "toolkit/forms.h"
+
+class TActionManager;
+class TActionToolBar;
+class TFormStorage;
+class TStatusBar;
+class TValueListEditor;
+class QGroupBox;
+class QLabel;
+
+// The settings window: the key/value editor of the launch table, a close button and a status bar.
+class TEinstellungen_Form1 : public TForm
+{
+public:
+    TEinstellungen_Form1();
+    ~TEinstellungen_Form1() override;
+
+    TValueListEditor* Verknuepfungseditor = nullptr;
+    TStatusBar* StatusBar1 = nullptr;
+    TFormStorage* FormStorage1 = nullptr;
+    TActionToolBar* ActionToolBar1 = nullptr;
+    TActionManager* ActionManager1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    void FormCreate();
+    void SchliessenExecute();
+};
+
+extern TEinstellungen_Form1* Einstellungen_Form1;
