@@ -2,20 +2,39 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
+
+// The application object lives from before the first test until after the last one.
+class AppEnvironment : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "test_value_list_editor";
+        static char* argv[] = {name, nullptr};
+        m_app = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { m_app.reset(); }
+    static QApplication& app() { return *static_cast<QApplication*>(QCoreApplication::instance()); }
+
+private:
+    std::unique_ptr<QApplication> m_app;
+};
+
+const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
 
 QApplication& app()
 {
-    static int argc = 1;
-    static char name[] = "test_value_list_editor";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    return AppEnvironment::app();
 }
 
 struct Shown
@@ -183,4 +202,35 @@ TEST(ValueListEditor, RefreshKeepsRowInRangeAndEmptyTableHasOneRow)
     EXPECT_EQ(s.editor.model()->headerData(1, Qt::Horizontal).toString(), QString("Value"));
     QTest::keyClicks(s.line(), "typed");
     EXPECT_EQ(s.editor.Strings().Count(), 0); // no line is ever added
+}
+
+TEST(ValueListEditor, CellsAndAccessibleTextsOfTheCurrentRow)
+{
+    Shown s({"CimE=c:\\cim\\e.exe", "novalue"});
+    EXPECT_EQ(s.editor.Cells(0, 0), "Key");
+    EXPECT_EQ(s.editor.Cells(1, 0), "Value");
+    EXPECT_EQ(s.editor.Cells(0, 1), "CimE");
+    EXPECT_EQ(s.editor.Cells(1, 1), "c:\\cim\\e.exe");
+    EXPECT_EQ(s.editor.Cells(0, 2), "");
+    EXPECT_EQ(s.editor.Cells(1, 2), "novalue");
+    EXPECT_EQ(s.editor.Cells(1, 3), "");
+    EXPECT_FALSE(s.editor.accessibleName().isEmpty());
+    EXPECT_EQ(s.line()->accessibleName(), QString("CimE"));
+    EXPECT_EQ(s.editor.model()->index(0, 1).data(Qt::AccessibleTextRole).toString(),
+              QString("c:\\cim\\e.exe"));
+    QTest::keyClick(s.line(), Qt::Key_Down);
+    EXPECT_EQ(s.line()->accessibleName(), QString());
+    EXPECT_EQ(s.line()->text(), QString("novalue"));
+}
+
+TEST(ValueListEditor, WindowsTextRoundTripsThroughTheEditor)
+{
+    Shown s({"Umlaut=C:\\Pr\xFC"
+             "fung\\a.exe"});
+    EXPECT_EQ(s.line()->text(), QString::fromUtf8("C:\\Pr\u00FCfung\\a.exe"));
+    QTest::keyClick(s.line(), Qt::Key_End);
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8("\u00E4"));
+    QApplication::sendEvent(s.line(), &press);
+    EXPECT_EQ(s.editor.Strings().Get(0), "Umlaut=C:\\Pr\xFC"
+                                         "fung\\a.exe\xE4");
 }

@@ -114,6 +114,16 @@ bool TValueListEditor::FindKeyRow(const std::string& key, int& row) const
     return ::FindKeyRow(m_strings, key, row);
 }
 
+std::string TValueListEditor::Cells(int column, int row) const
+{
+    if (row == 0)
+        return column == 0 ? "Key" : column == 1 ? "Value" : "";
+    const int line = row - 1;
+    if (line < 0 || line >= m_strings.Count())
+        return {};
+    return column == 0 ? m_strings.Names(line) : column == 1 ? m_strings.ValueFromIndex(line) : "";
+}
+
 int TValueListEditor::lastRow() const
 {
     return std::max(m_strings.Count(), 1);

@@ -52,6 +52,9 @@ public:
     std::string ValueOfKey(const std::string& key) const;
     bool FindKeyRow(const std::string& key, int& row) const;
 
+    // The text of a cell: row 0 holds the titles, row r the name (column 0) and value of line r - 1.
+    std::string Cells(int column, int row) const;
+
     // Re-reads the list: row count, current row kept in range, in-place editor reloaded.
     void Refresh();
 
