@@ -1,6 +1,8 @@
 #include "toolkit/action_toolbar.h"
 
+#include "toolkit/ansi.h"
 #include "toolkit/image_list.h"
+#include "toolkit/status_bar.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,7 +18,7 @@ constexpr int kRowGap = 2;
 // The caption without its "&" markers, and the position of the accelerator letter (-1 if none).
 QString PlainCaption(const std::string& caption, int* accelerator)
 {
-    const QString text = QString::fromStdString(caption);
+    const QString text = toQString(caption);
     QString plain;
     *accelerator = -1;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -43,8 +45,8 @@ public:
         setFocusPolicy(Qt::NoFocus);
         setAttribute(Qt::WA_Hover);
         setAccessibleName(m_text);
-        if (m_action && !m_action->Hint.empty())
-            setStatusTip(QString::fromStdString(m_action->Hint));
+        if (m_action)
+            SetHint(this, m_action->Hint);
     }
 
     int PreferredWidth() const
@@ -201,8 +203,8 @@ void TActionToolBar::Relayout()
     }
     const int rows = RowCount();
     const int h = rows * (kRowHeight + 2 * VertMargin) + kRowGap * (rows - 1);
-    if (height() != h)
-        resize(width(), h);
+    if (height() != h || minimumHeight() != h)
+        setFixedHeight(h);
     update();
 }
 
