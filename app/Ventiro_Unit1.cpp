@@ -133,8 +133,8 @@ std::vector<TActionClientItem> barItems(const TActionManager& manager, const Ite
 QFont PanelFont()
 {
     QFont font;
-    font.setFamilies(
-        {QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(11);
     return font;
 }

@@ -4,6 +4,8 @@
 #include "toolkit/image_list.h"
 #include "toolkit/status_bar.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -12,6 +14,7 @@ namespace {
 
 constexpr int kButtonMargin = 4;
 constexpr int kGlyphSize = 16;
+constexpr int kCaptionGap = 2; // between glyph and caption
 constexpr int kRowHeight = 24;
 constexpr int kRowGap = 2;
 
@@ -49,9 +52,11 @@ public:
             SetHint(this, m_action->Hint);
     }
 
+    TAction* Action() const { return m_action; }
+
     int PreferredWidth() const
     {
-        return kButtonMargin + kGlyphSize + kButtonMargin + fontMetrics().horizontalAdvance(m_text) +
+        return kButtonMargin + kGlyphSize + kCaptionGap + fontMetrics().horizontalAdvance(m_text) +
                kButtonMargin;
     }
 
@@ -111,7 +116,7 @@ protected:
         int x = kButtonMargin + shift;
         if (!m_glyph.isNull())
             painter.drawPixmap(x, (height() - kGlyphSize) / 2 + shift, m_glyph);
-        x += kGlyphSize + kButtonMargin;
+        x += kGlyphSize + kCaptionGap;
         const QFontMetrics metrics = fontMetrics();
         const int baseline = (height() - metrics.height()) / 2 + metrics.ascent() + shift;
         painter.setPen(
@@ -134,8 +139,41 @@ private:
     bool m_pressed = false;
 };
 
+namespace {
+
+// Screen readers see each button as a push button named by its caption, with a press action.
+class TActionToolButtonAccessible : public QAccessibleWidget
+{
+public:
+    explicit TActionToolButtonAccessible(TActionToolButton* button)
+        : QAccessibleWidget(button, QAccessible::Button)
+    {}
+
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& actionName) override
+    {
+        auto* button = static_cast<TActionToolButton*>(widget());
+        if (actionName == pressAction() && button->Action())
+            button->Action()->Execute();
+    }
+};
+
+QAccessibleInterface* toolButtonAccessibleFactory(const QString&, QObject* object)
+{
+    if (auto* button = dynamic_cast<TActionToolButton*>(object))
+        return new TActionToolButtonAccessible(button);
+    return nullptr;
+}
+
+} // namespace
+
 TActionToolBar::TActionToolBar(QWidget* parent) : QWidget(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(toolButtonAccessibleFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
     setFocusPolicy(Qt::NoFocus);
 }
 
