@@ -21,5 +21,28 @@ struct LaunchServices
     ShellOpenFn shellOpen;       // empty: the platform's shell open
 };
 
+struct CommandParts
+{
+    std::string directory;
+    std::string program;
+    std::string parameters;
+};
+
+// Only the ASCII letters a-z change; every other byte stays as it is.
+std::string UpperCaseAscii(std::string text);
+
+// Splits an upper-cased command entry. The directory ends at the last "\", "/" or ":" outside the
+// first "[...]" pair; the parameters are the text inside that pair, "-" when there is no "[".
+CommandParts SplitCommand(const std::string& entry);
+
+// The show command for a show index 0 to 9; any other index hides the window (0).
+int ShowCommand(int showIndex);
+
+// The German text for a shell result of 32 or less; empty for codes without a text.
+std::string ErrorText(int code);
+
+// "Verzeichnis: ...\rProgramm: ...\rParameter: ...\r\r<error text>"
+std::string FailureMessage(const CommandParts& parts, int code);
+
 void LaunchProgram(const TValueListStrings& table, const std::string& key, int showIndex,
                    const LaunchServices& services);
