@@ -1,0 +1,5 @@
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+
+TEST(Profile, Placeholder) {}
