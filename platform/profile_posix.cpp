@@ -463,7 +463,15 @@ bool flush(const std::string& path)
             for (const Operation& op : profile.pending)
                 profile.changed = apply(profile.doc, op) || profile.changed;
         }
-        ok = !profile.changed || replaceFile(path, serialize(profile.doc), profile.stamp);
+        if (profile.changed) {
+            const std::string content = serialize(profile.doc);
+            ok = replaceFile(path, content, profile.stamp);
+            // Start the next round from the file as written, without the removed lines.
+            if (ok)
+                profile.doc = parse(content);
+        } else {
+            ok = true;
+        }
     }
     if (!ok) {
         // The copy no longer matches any file; the next access reads the disk again.

@@ -62,3 +62,136 @@ TEST(FormStorageFile, FirstRunWritesBothSectionsAndTheWholeTable)
 }
 
 } // namespace
+
+namespace {
+
+// One storage on one window over a file holding `content`, restored once.
+struct Restore
+{
+    Restore(const std::string& content, bool mainForm = false) : window(50, 60, 300, 200, mainForm)
+    {
+        writeBytes(ini, content);
+        window.table = &table;
+        storage = std::make_unique<TFormStorage>(window);
+        storage->SetStoredProps({"Verknuepfungseditor.Strings"});
+        storage->IniFileName = ini;
+        storage->IniSection = "S";
+        storage->LoadFromIni();
+    }
+    TempDir dir;
+    std::string ini = dir.file("r.ini");
+    RecordingWindow window;
+    TValueListStrings table{std::vector<std::string>{"a=1", "b=2"}};
+    std::unique_ptr<TFormStorage> storage;
+};
+
+TEST(FormStorageRestore, PlacementDecisions)
+{
+    {
+        Restore r(
+            "[S]\r\nFormVersion=-1\r\nNormPos=1,2,300,400\r\n[S.Verknuepfungseditor_Strings]\r\nCount=1\r\n"
+            "Item0=x=y\r\n");
+        EXPECT_EQ(r.window.normal, (TRect{50, 60, 350, 260}));
+        EXPECT_EQ(r.table.Count(), 2);
+        EXPECT_TRUE(r.storage->Restored());
+    }
+    {
+        Restore r("[S]\r\nPixelsPerInch=120\r\nNormPos=1,2,300,400\r\nShowCmd=3\r\n");
+        EXPECT_EQ(r.window.normal, (TRect{50, 60, 350, 260}));
+        EXPECT_EQ(r.window.state, TWindowState::wsMaximized);
+    }
+    {
+        Restore r("[S]\r\nNormPos(1280x1024)=5,6,105,206\r\nNormPos=1,2,300,400\r\n");
+        EXPECT_EQ(r.window.normal, (TRect{5, 6, 105, 206}));
+    }
+    {
+        Restore r("[S]\r\nNormPos(1280x1024)=\r\nNormPos=1,2,300,400\r\n");
+        EXPECT_EQ(r.window.normal, (TRect{1, 2, 300, 400}));
+    }
+    {
+        Restore r("[S]\r\nNormPos=100,100,100,400\r\n");
+        EXPECT_EQ(r.window.normal, (TRect{50, 60, 350, 260}));
+    }
+    {
+        Restore r("[S]\r\nNormPos=10,20\r\n");
+        EXPECT_EQ(r.window.normal, (TRect{10, 20, 350, 260}));
+    }
+}
+
+TEST(FormStorageRestore, EveryShowCmd)
+{
+    const struct
+    {
+        int showCmd;
+        TWindowState state;
+    } cases[] = {
+        {-1, TWindowState::wsNormal},   {0, TWindowState::wsNormal},    {1, TWindowState::wsNormal},
+        {2, TWindowState::wsMinimized}, {3, TWindowState::wsMaximized}, {4, TWindowState::wsNormal},
+        {5, TWindowState::wsNormal},    {6, TWindowState::wsMinimized}, {7, TWindowState::wsMinimized},
+        {8, TWindowState::wsNormal},    {9, TWindowState::wsNormal},    {10, TWindowState::wsNormal}};
+    for (const auto& c : cases) {
+        Restore r("[S]\r\nShowCmd=" + std::to_string(c.showCmd) + "\r\n");
+        EXPECT_EQ(r.window.state, c.state) << c.showCmd;
+        EXPECT_EQ(r.window.minimizePosts, 0);
+        Restore m("[S]\r\nShowCmd=" + std::to_string(c.showCmd) + "\r\n", true);
+        const bool minimized = c.state == TWindowState::wsMinimized;
+        EXPECT_EQ(m.window.minimizePosts, minimized ? 1 : 0) << c.showCmd;
+        EXPECT_EQ(m.window.state, minimized ? TWindowState::wsNormal : c.state) << c.showCmd;
+    }
+}
+
+TEST(FormStorageRestore, StoredTableCount)
+{
+    const std::string head = "[S.Verknuepfungseditor_Strings]\r\n";
+    EXPECT_EQ(Restore(head + "Count=abc\r\nItem0=z\r\n").table.Lines(),
+              (std::vector<std::string>{"a=1", "b=2"}));
+    EXPECT_EQ(Restore(head + "Count=-2\r\nItem0=z\r\n").table.Lines(),
+              (std::vector<std::string>{"a=1", "b=2"}));
+    EXPECT_EQ(Restore(head + "Count= 3 \r\nItem0=x=1\r\nItem2=\"\"q\"\"\r\n").table.Lines(),
+              (std::vector<std::string>{"x=1", "", "\"q\""}));
+}
+
+TEST(FormStorageSave, ValuesComeBackUnchanged)
+{
+    TempDir dir;
+    const std::string ini = dir.file("q.ini");
+    const std::vector<std::string> lines = {"\"quoted\"", "'single'",  "'",
+                                            "trailing  ", "  leading", std::string(5000, 'x') + "=long"};
+    RecordingWindow window(1, 2, 3, 4, false);
+    TValueListStrings table(lines);
+    window.table = &table;
+    TFormStorage storage(window);
+    storage.SetStoredProps({"Verknuepfungseditor.Strings"});
+    storage.IniFileName = ini;
+    storage.IniSection = "S";
+    storage.LoadFromIni();
+    storage.SaveToIni();
+    table.Clear();
+    storage.LoadFromIni();
+    EXPECT_EQ(table.Lines(), lines);
+}
+
+TEST(FormStorageSave, ShorterAndEmptyTables)
+{
+    TempDir dir;
+    const std::string ini = dir.file("t.ini");
+    RecordingWindow window(1, 2, 3, 4, false);
+    TValueListStrings table(std::vector<std::string>{"a=1", "b=2", "c=3"});
+    window.table = &table;
+    TFormStorage storage(window);
+    storage.SetStoredProps({"Verknuepfungseditor.Strings"});
+    storage.IniFileName = ini;
+    storage.IniSection = "S";
+    storage.OptionState = storage.OptionPosition = false;
+    storage.LoadFromIni();
+    storage.SaveToIni();
+    table.Assign({"b=2"});
+    storage.SaveToIni();
+    EXPECT_EQ(readBytes(ini),
+              "[S]\r\nFormVersion=0\r\n[S.Verknuepfungseditor_Strings]\r\nCount=1\r\nItem0=b=2\r\n");
+    table.Clear();
+    storage.SaveToIni();
+    EXPECT_EQ(readBytes(ini), "[S]\r\nFormVersion=0\r\n");
+}
+
+} // namespace
