@@ -1,0 +1,200 @@
+#include "launch_test_support.h"
+#include "platform/shell.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace launchtest;
+using platform::ShellExecuteA;
+
+std::intptr_t open(const std::string& file, const std::string& params, const std::string& dir)
+{
+    return ShellExecuteA(nullptr, "open", file.c_str(), params.c_str(), dir.c_str(), 1);
+}
+
+const fs::perms rw = fs::perms::owner_read | fs::perms::owner_write;
+
+class Shell : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fs::create_directory(folder.path() / "prefix");
+        ::setenv("WINEPREFIX", (folder.path() / "prefix").c_str(), 1);
+    }
+    void TearDown() override { ::unsetenv("WINEPREFIX"); }
+
+    TempFolder folder;
+    fs::path record() const { return folder.path() / "record"; }
+};
+
+TEST(SplitCommandLine, FollowsTheCRuntimeRules)
+{
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"", {}},
+        {"   \t ", {}},
+        {"a b\tc", {"a", "b", "c"}},
+        {"  a   b  ", {"a", "b"}},
+        {"\"a b\" c", {"a b", "c"}},
+        {"\"\"", {""}},
+        {"a\"b c\"d", {"ab cd"}},
+        {"\"a\"\"b\"", {"a\"b"}},
+        {"a\\b", {"a\\b"}},
+        {"a\\\\b", {"a\\\\b"}},
+        {"a\\\"b", {"a\"b"}},
+        {"a\\\\\"b c\"", {"a\\b c"}},
+        {"a\\\\\\\"b", {"a\\\"b"}},
+        {"\"unterminated x", {"unterminated x"}},
+        {"trailing\\", {"trailing\\"}},
+        {"; | $(x) `y`", {";", "|", "$(x)", "`y`"}},
+    };
+    for (const auto& [line, args] : cases) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(platform::SplitCommandLine(line), args);
+    }
+}
+
+TEST_F(Shell, StartsANativeProgramFoundWithoutRegardToCase)
+{
+    fs::create_directories(folder.path() / "Tools" / "Bin");
+    installHelper(folder.path() / "Tools" / "Bin", "Rec");
+    RecordTo to(record());
+    const std::string dir = folder.str() + "\\TOOLS\\bin\\";
+    EXPECT_GT(open("REC  ", "x \"y z\"", dir), 32);
+    EXPECT_TRUE(noChildLeft());
+    const auto rec = waitForRecord(record());
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->cwd, (folder.path() / "Tools" / "Bin").string());
+    EXPECT_EQ(rec->argv, (std::vector<std::string>{(folder.path() / "Tools/Bin/Rec").string(), "x", "y z"}));
+}
+
+TEST_F(Shell, ExactNameWinsThenFirstInByteOrder)
+{
+    fs::create_directory(folder.path() / "bin");
+    installHelper(folder.path() / "bin", "xdg-open");
+    PathSetTo path((folder.path() / "bin").string());
+    for (const char* name : {"ab", "aB", "Ab"})
+        writeFile(folder.path() / name, "doc", rw);
+    const std::pair<const char*, const char*> cases[] = {{"aB", "aB"}, {"AB", "Ab"}, {"ab", "ab"}};
+    for (const auto& [asked, found] : cases) {
+        SCOPED_TRACE(asked);
+        fs::remove(record());
+        RecordTo to(record());
+        EXPECT_GT(open(asked, "-", folder.str()), 32);
+        const auto rec = waitForRecord(record());
+        ASSERT_TRUE(rec);
+        ASSERT_EQ(rec->argv.size(), 2u);
+        EXPECT_EQ(rec->argv[1], (folder.path() / found).string());
+    }
+}
+
+TEST_F(Shell, RelativeNameIsLookedForInTheDirectoryThenTheCurrentFolder)
+{
+    fs::create_directory(folder.path() / "work");
+    fs::create_directory(folder.path() / "here");
+    installHelper(folder.path() / "here", "rec");
+    RecordTo to(record());
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder.path() / "here");
+    const auto result = open("REC", "", folder.str() + "/work");
+    fs::current_path(previous);
+    EXPECT_GT(result, 32);
+    const auto rec = waitForRecord(record());
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->cwd, (folder.path() / "work").string());
+    EXPECT_EQ(rec->argv, (std::vector<std::string>{(folder.path() / "here/rec").string()}));
+}
+
+TEST_F(Shell, DriveLettersGoThroughTheCompatibilityPrefix)
+{
+    fs::create_directories(folder.path() / "drive_c" / "Cim4");
+    fs::create_directory(folder.path() / "prefix" / "dosdevices");
+    fs::create_directory_symlink(folder.path() / "drive_c", folder.path() / "prefix" / "dosdevices" / "c:");
+    installHelper(folder.path() / "drive_c" / "Cim4", "run.sh");
+    RecordTo to(record());
+    EXPECT_GT(open("RUN.SH", "-", "C:\\CIM4\\"), 32);
+    const auto rec = waitForRecord(record());
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->cwd, (folder.path() / "drive_c/Cim4").string());
+    EXPECT_EQ(open("RUN.SH", "-", "D:\\CIM4\\"), 3);
+    EXPECT_EQ(open("D:\\RUN.SH", "-", ""), 3);
+    EXPECT_EQ(open("C:\\CIM4\\NOPE.EXE", "-", ""), 2);
+}
+
+TEST_F(Shell, WindowsProgramsGoThroughWineAndDocumentsThroughXdgOpen)
+{
+    fs::create_directory(folder.path() / "bin");
+    writeFile(folder.path() / "tool.exe", "MZ", rw);
+    writeFile(folder.path() / "notes.txt", "text", rw);
+    fs::create_directory(folder.path() / "sub");
+    {
+        PathSetTo path((folder.path() / "bin").string());
+        EXPECT_EQ(open("TOOL.EXE", "-", folder.str()), 31);
+        EXPECT_EQ(open("NOTES.TXT", "-", folder.str()), 31);
+        EXPECT_EQ(open("SUB", "-", folder.str()), 31);
+    }
+    installHelper(folder.path() / "bin", "wine");
+    installHelper(folder.path() / "bin", "xdg-open");
+    PathSetTo path((folder.path() / "bin").string());
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"TOOL.EXE",
+         {(folder.path() / "bin/wine").string(), (folder.path() / "tool.exe").string(), "a", "b"}},
+        {"NOTES.TXT", {(folder.path() / "bin/xdg-open").string(), (folder.path() / "notes.txt").string()}},
+        {"SUB", {(folder.path() / "bin/xdg-open").string(), (folder.path() / "sub").string()}},
+    };
+    for (const auto& [file, argv] : cases) {
+        SCOPED_TRACE(file);
+        fs::remove(record());
+        RecordTo to(record());
+        EXPECT_GT(open(file, "a b", folder.str()), 32);
+        const auto rec = waitForRecord(record());
+        ASSERT_TRUE(rec);
+        EXPECT_EQ(rec->argv, argv);
+        EXPECT_EQ(rec->cwd, folder.str());
+    }
+}
+
+TEST_F(Shell, FailuresGiveTheirCodes)
+{
+    fs::create_directory(folder.path() / "bin");
+    PathSetTo path((folder.path() / "bin").string());
+    writeFile(folder.path() / "script.sh", "#!/bin/sh\nexit 0\n", rw);
+    fs::copy_file(VENTIRO_RECORD_HELPER, folder.path() / "native");
+    fs::permissions(folder.path() / "native", rw);
+    writeFile(folder.path() / "doc", "x", rw);
+    writeFile(folder.path() / "badinterp", "#!/nonexistent/interpreter\n", fs::perms::owner_all);
+
+    struct
+    {
+        const char* what;
+        std::string file;
+        std::string dir;
+        std::intptr_t code;
+    } cases[] = {
+        {"missing file", "NOPE", folder.str(), 2},
+        {"empty name", "", folder.str(), 2},
+        {"only blanks", "   ", folder.str(), 2},
+        {"leading blank", " DOC", folder.str(), 2},
+        {"missing folder", "DOC", folder.str() + "/nowhere", 3},
+        {"missing folder on the way", folder.str() + "/nowhere/doc", "", 3},
+        {"file as folder", "X", folder.str() + "/doc", 3},
+        {"script without x", "SCRIPT.SH", folder.str(), 5},
+        {"ELF without x", "NATIVE", folder.str(), 5},
+        {"document without opener", "DOC", folder.str(), 31},
+        {"missing interpreter", "BADINTERP", folder.str(), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(open(c.file, "-", c.dir), c.code);
+    }
+    EXPECT_EQ(ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, 1), 2);
+    EXPECT_EQ(ShellExecuteA(nullptr, "print", "DOC", "", folder.str().c_str(), 1), 31);
+    if (::geteuid() != 0) {
+        writeFile(folder.path() / "secret", "#!/bin/sh\n", fs::perms::none);
+        EXPECT_EQ(open("SECRET", "-", folder.str()), 5);
+    }
+    EXPECT_TRUE(noChildLeft());
+}
+
+} // namespace

@@ -1,0 +1,146 @@
+#include "launch/launch_keys.h"
+#include "launch/value_list_strings.h"
+#include "platform/locale.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+TEST(DefaultLaunchTable, HasTheTwentySixLinesInOrder)
+{
+    const auto& lines = DefaultLaunchTable();
+    ASSERT_EQ(lines.size(), 26u);
+    EXPECT_EQ(lines.front(), "CimE=c:\\cim4\\cim_e\\CimatronE_Launcher.exe [-LANG German]");
+    EXPECT_EQ(lines[14], "DFPost=C:\\Cim4\\Cim_E\\dfstrd.exe [p]");
+    EXPECT_EQ(lines.back(), "ciminfo=C:\\Cim4\\Cim_E\\ciminfo.exe");
+
+    // All names are distinct even without regard to case.
+    const TValueListStrings table(lines);
+    std::set<std::string> folded;
+    for (int i = 0; i < table.Count(); ++i) {
+        std::string name = table.Names(i);
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        folded.insert(name);
+        EXPECT_EQ(table.Names(i) + "=" + table.ValueFromIndex(i), lines[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(folded.size(), 26u);
+}
+
+TEST(LaunchKeys, EveryActionReachesItsDefaultLine)
+{
+    // Default line (counted from 1) that each action's key reaches, in the order of the actions.
+    const int expectedRows[26] = {1,  2,  3,  4,  6,  5,  7,  8,  9,  10, 11, 12, 13,
+                                  14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26};
+    const TValueListStrings table(DefaultLaunchTable());
+    const auto& keys = LaunchKeys();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        SCOPED_TRACE(keys[i].action);
+        int row = -1;
+        ASSERT_TRUE(FindKeyRow(table, keys[i].key, row));
+        EXPECT_EQ(row, expectedRows[i]);
+        EXPECT_EQ(ValueOfKey(table, keys[i].key), table.ValueFromIndex(row - 1));
+    }
+    EXPECT_STREQ(LaunchKeyOf("DeleteWa"), "Delwa");
+    EXPECT_STREQ(LaunchKeyOf("Drahterodieren"), "Drahter");
+    EXPECT_STREQ(LaunchKeyOf("NcDoc"), "NcDoku");
+    EXPECT_EQ(LaunchKeyOf("Einstellungen"), nullptr);
+    EXPECT_EQ(LaunchKeyOf("Schliessen"), nullptr);
+}
+
+struct LookupCase
+{
+    const char* name;
+    std::vector<std::string> lines;
+    std::string key;
+    std::string value;
+    int row; // 0: not found
+};
+
+class Lookup : public testing::TestWithParam<LookupCase>
+{};
+
+TEST_P(Lookup, FindsTheFirstMatchingName)
+{
+    const LookupCase& c = GetParam();
+    const TValueListStrings table(c.lines);
+    EXPECT_EQ(ValueOfKey(table, c.key), c.value);
+    int row = -7;
+    EXPECT_EQ(FindKeyRow(table, c.key, row), c.row != 0);
+    EXPECT_EQ(row, c.row != 0 ? c.row : -7);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EdgeCases, Lookup,
+    testing::Values(LookupCase{"Lowercase", DefaultLaunchTable(), "qdrill",
+                               "C:\\Cim4\\Cim_E\\quickdrill\\quickdrill.exe", 14},
+                    LookupCase{"Delwa", DefaultLaunchTable(), "Delwa", "C:\\Cim4\\Cim_E\\delwa.bat", 3},
+                    LookupCase{"Duplicate", {"Simula=A", "simula=B"}, "Simula", "A", 1},
+                    LookupCase{"DuplicateOtherCase", {"Simula=A", "simula=B"}, "SIMULA", "A", 1},
+                    LookupCase{"BlankBeforeEquals", {"CimE =X"}, "CimE", "", 0},
+                    LookupCase{"BlankBeforeEqualsKeyWithBlank", {"CimE =X"}, "CimE ", "X", 1},
+                    LookupCase{"BlankAfterEquals", {"CimE= X"}, "CimE", " X", 1},
+                    LookupCase{"FurtherEquals", {"Farben=a=b"}, "Farben", "a=b", 1},
+                    LookupCase{"EmptyValue", {"Farben="}, "Farben", "", 1},
+                    LookupCase{"LineWithoutEquals", {"Farben", "", "x=1"}, "Farben", "", 0},
+                    LookupCase{"BlankLineNeverFound", {"", "x=1"}, "", "", 0},
+                    LookupCase{"EmptyName", {"=v"}, "", "v", 1}, LookupCase{"EmptyTable", {}, "CimE", "", 0},
+                    LookupCase{"PrefixIsNoMatch", {"CimEx=1", "Cim=2"}, "CimE", "", 0},
+                    LookupCase{"AccentsFold", {"\xC4rger=1"}, "\xE4RGER", "1", 1},
+                    LookupCase{"AccentsCount", {"\xE9t\xE9=1"}, "ete", "", 0}),
+    [](const testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
+
+TEST(CompareStringA, IgnoresCaseOfWindows1252LettersOnly)
+{
+    using platform::CompareStringA;
+    using platform::CSTR_EQUAL;
+    const unsigned loc = platform::LOCALE_USER_DEFAULT;
+    const unsigned ic = platform::NORM_IGNORECASE;
+    struct
+    {
+        const char* a;
+        const char* b;
+        bool equal;
+    } cases[] = {
+        {"Salut", "SaLuT", true}, {"Salut", "Salute", false},
+        {"co-op", "coop", false}, {"\xC9t\xE9", "\xE9T\xC9", true},
+        {"\xE9", "e", false},     {"\x8A\x8C\x8E\x9F", "\x9A\x9C\x9E\xFF", true},
+        {"\xD7", "\xF7", false},  {"it's", "its", false},
+        {"", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        EXPECT_EQ(CompareStringA(loc, ic, c.a, -1, c.b, -1) == CSTR_EQUAL, c.equal);
+    }
+    EXPECT_EQ(CompareStringA(loc, 0, "a", -1, "A", -1), platform::CSTR_GREATER_THAN);
+    EXPECT_EQ(CompareStringA(loc, ic, "ab", 1, "A", -1), CSTR_EQUAL);
+    EXPECT_EQ(CompareStringA(loc, ic, nullptr, -1, "A", -1), 0);
+    EXPECT_EQ(CompareStringA(loc, ic, "a", -2, "A", -1), 0);
+}
+
+TEST(TValueListStrings, SplitsAtTheFirstEqualsAndReportsChanges)
+{
+    TValueListStrings table;
+    int changes = 0;
+    table.SetOnChange([&] { ++changes; });
+    table.Add("a=b=c");
+    table.Add("plain");
+    table.Insert(0, "x=");
+    table.Put(2, "plain=1");
+    table.Delete(0);
+    EXPECT_EQ(changes, 5);
+    ASSERT_EQ(table.Count(), 2);
+    EXPECT_EQ(table.Names(0), "a");
+    EXPECT_EQ(table.ValueFromIndex(0), "b=c");
+    EXPECT_EQ(table.IndexOfName("PLAIN"), 1);
+    table.SetCaseSensitive(true);
+    EXPECT_EQ(table.IndexOfName("PLAIN"), -1);
+    EXPECT_THROW(table.Insert(5, "z=1"), std::out_of_range);
+    table.Clear();
+    EXPECT_EQ(changes, 6);
+    EXPECT_EQ(ValueOfKey(table, "a"), "");
+}
+
+} // namespace
