@@ -5,6 +5,7 @@
 class TActionManager;
 class TActionToolBar;
 class TFormStorage;
+class TImageList;
 class TStatusBar;
 class TValueListEditor;
 class QGroupBox;
@@ -24,6 +25,9 @@ public:
     TActionManager* ActionManager1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QLabel* Label1 = nullptr;
+
+    // The glyphs of the tool bar: the main window's image list.
+    void SetImages(TImageList* images);
 
     void FormCreate();
     void SchliessenExecute();

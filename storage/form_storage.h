@@ -41,6 +41,9 @@ public:
     std::string ReadIniString(const std::string& section, const std::string& key, const std::string& def);
     void WriteIniString(const std::string& section, const std::string& key, const std::string& value);
 
+    // The text WriteIniString writes for `value`, so that the profile read gives `value` back.
+    static std::string QuotedForIni(const std::string& value);
+
     bool Restored() const { return m_restored; }
     bool Saved() const { return m_saved; }
     bool Destroying() const { return m_destroying; }
@@ -51,6 +54,8 @@ protected:
 
     void ReadWindowPlacement(bool loadState, bool loadPosition);
     void WriteWindowPlacement();
+
+    std::string screenSuffix() const; // "(<width>x<height>)" of the screen
 
     IFormWindow& m_window;
     TIniFile* m_ini = nullptr; // only during one restore or save
@@ -86,5 +91,8 @@ protected:
     virtual void RestoreProperties();
 
 private:
+    static bool splitEntry(const std::string& entry, std::string& component, std::string& property);
+    std::string listSection(const std::string& component, const std::string& property) const;
+
     std::vector<std::string> m_storedProps;
 };

@@ -9,6 +9,8 @@
 // A tool bar of flat glyph-and-caption buttons bound to actions, wrapping into rows:
 // HorzMargin / VertMargin around the buttons, rows 24 pixels high, a separator between rows; the bar's
 // height follows its rows. Buttons take no focus and no keyboard input; a left click runs the action.
+class TActionToolButton;
+
 class TActionToolBar : public QWidget
 {
 public:
@@ -26,8 +28,20 @@ public:
     bool PersistentHotKeys = false;
 
     int RowCount() const;
+    // The button widget of item `index` (nullptr when out of range).
+    QWidget* Button(int index) const;
+    // Places the buttons for the current width and sets the bar's height from the row count.
+    void Relayout();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void Rebuild();
+
     TActionManager* m_manager = nullptr;
     std::vector<TActionClientItem> m_items;
+    std::vector<TActionToolButton*> m_buttons;
+    std::vector<int> m_rowTops;
 };

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include <exception>
+#include <functional>
 #include <new>
 #include <string>
 #include <vector>
@@ -58,18 +59,34 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Replaces the error box, e.g. for tests: receives the caption and the text shown.
+    void SetExceptionHook(std::function<void(const std::string&, const std::string&)> hook)
+    {
+        m_exceptionHook = std::move(hook);
+    }
+    bool Destroying() const { return m_destroying; }
+
 private:
     void registerForm(TForm* form);
+    void updateHint(const QWidget* under);
+
+    QWidget* m_hidden = nullptr; // the application's own hidden top-level window
+    std::function<void(const std::string&, const std::string&)> m_exceptionHook;
+    bool m_destroying = false;
 
     std::vector<TForm*> m_forms; // in creation order
     TForm* m_mainForm = nullptr;
     std::string m_hint;
     bool m_running = false;
     bool m_terminated = false;
-    bool m_comInitialized = false;
 };
 
 extern TApplication* Application;
+
+// The "Application Error" text for an error that escaped start-up, and its box (also written to
+// standard error; VENTIRO_NO_ERROR_BOX leaves the box out).
+std::string ApplicationErrorText(const char* className, const std::string& message);
+void ShowApplicationError(const std::string& text);
 
 // The modal message dialog with one "OK" button, captioned with the application title.
 void ShowMessage(const std::string& message);

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "storage/form_window.h"
+#include "toolkit/ansi.h"
 
 #include <QWidget>
+
+class QEventLoop;
 
 #include <string>
 
@@ -64,9 +67,12 @@ public:
     TValueListStrings* FindStringsProperty(const std::string& component,
                                            const std::string& property) override;
 
+    void setVisible(bool visible) override;
+
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Frame width and height around the client area (the reference frame where the system gives none).
+    QSize frameExtra() const;
 
 private:
     struct Component
@@ -83,4 +89,6 @@ private:
     TNotifyEvent m_onDestroy;
     int m_modalResult = 0;
     bool m_inModal = false;
+    bool m_inShowHandler = false;
+    QEventLoop* m_modalLoop = nullptr;
 };

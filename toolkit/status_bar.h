@@ -19,6 +19,9 @@ public:
     std::string SimpleText() const { return m_simpleText; }
     void SetSimpleText(const std::string& text);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     int m_panelCount = 0;
     std::string m_simpleText;
@@ -31,3 +34,4 @@ std::string Hint(const QWidget* control);
 // ParentShowHint is on).
 void SetShowHint(QWidget* control, bool show);
 void SetParentShowHint(QWidget* control, bool parent);
+bool ShowHintInForce(const QWidget* control);

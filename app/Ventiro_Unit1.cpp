@@ -1,0 +1,317 @@
+#include "app/Ventiro_Unit1.h"
+
+#include "app/Einstellungen_Unit1.h"
+#include "storage/form_storage.h"
+#include "toolkit/action_toolbar.h"
+#include "toolkit/actions.h"
+#include "toolkit/ansi.h"
+#include "toolkit/application.h"
+#include "toolkit/image_list.h"
+#include "toolkit/status_bar.h"
+#include "toolkit/value_list_editor.h"
+
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QPixmap>
+#include <QResizeEvent>
+
+TVentiro_Form1* Ventiro_Form1 = nullptr;
+
+namespace {
+
+ShellOpenFn& launchShellOpen()
+{
+    static ShellOpenFn shellOpen;
+    return shellOpen;
+}
+
+constexpr int kShowNormal = 9;
+constexpr int kStatusBarHeight = 19;
+constexpr int kStatusBarMinWidth = 600;
+constexpr int kBarLeft = 2;
+constexpr int kBarTop = 15;
+
+const QColor kLightBlue(240, 251, 255);
+const QColor kMoneyGreen(192, 220, 192);
+
+using Handler = void (TVentiro_Form1::*)();
+
+struct ActionSpec
+{
+    const char* name;
+    const char* category;
+    const char* caption;
+    const char* hint;
+    int image;
+    Handler handler;
+};
+
+// The window's actions in the manager's order (texts in Windows-1252).
+const ActionSpec kActions[] = {
+    {"Schliessen", "Hauptmenue", "Schliessen", "Menue beenden", 20, &TVentiro_Form1::SchliessenExecute},
+    {"CimE", "Hauptmenue", "Cimatron E", "Cimatron-E starten", 0, &TVentiro_Form1::CimEExecute},
+    {"CatiaR2D", "Hauptmenue", "Catia read 2D", "Catia 2D-Daten einlesen", 22,
+     &TVentiro_Form1::CatiaR2DExecute},
+    {"DeleteWa", "Hauptmenue", "DelWA", "Delete Workarea", 8, &TVentiro_Form1::DeleteWaExecute},
+    {"DelDi", "Hauptmenue", "DelDi", "", 6, &TVentiro_Form1::DelDiExecute},
+    {"DelVerif", "Hauptmenue", "DelVerif", "Tempor\xE4re Daten des Verifier l\xF6schen", 7,
+     &TVentiro_Form1::DelVerifExecute},
+    {"Hotline", "Hauptmenue", "Hotline",
+     "Info \xFC"
+     "ber Hotline",
+     16, &TVentiro_Form1::HotlineExecute},
+    {"Browser", "Hauptmenue", "Browser",
+     "Datenbank \xF6"
+     "ffnen",
+     3, &TVentiro_Form1::BrowserExecute},
+    {"CimZip", "Hauptmenue", "CimZip", "Senden / Empfangen von Cimatron Dateien", 4,
+     &TVentiro_Form1::CimZipExecute},
+    {"Einstellungen", "Einstellungen", "Einstellungen", "Einstellungen des Pultaros", 21,
+     &TVentiro_Form1::EinstellungenExecute},
+    {"Simula", "NCBereich", "Simula", "Simula", 18, &TVentiro_Form1::SimulaExecute},
+    {"Verifier", "NCBereich", "Verifier", "Verifier", 18, &TVentiro_Form1::VerifierExecute},
+    {"IMSPost", "NCBereich", "IMSPost", "Postprozessorengine von IMS", 17, &TVentiro_Form1::IMSPostExecute},
+    {"PostEXE", "NCBereich", "PostEXE", "Postprozessorlauf t\xE4tigen", 17, &TVentiro_Form1::PostEXEExecute},
+    {"Drahterodieren", "NCBereich", "Draht erodieren", "Draht erodieren", 2,
+     &TVentiro_Form1::DrahterodierenExecute},
+    {"QDrill", "NCBereich", "QDrill", "Quickdrill", 18, &TVentiro_Form1::QDrillExecute},
+    {"DefPost", "NCBereich", "DefPost", "Postprozessor voreinstellen", 11, &TVentiro_Form1::DefPostExecute},
+    {"Dfexf", "NCBereich", "Dfexf", "Postprozessor editieren", 11, &TVentiro_Form1::DfexfExecute},
+    {"NcDoc", "NCBereich", "NcDoc", "Dokumentation zum Werkzeugweg definieren", 12,
+     &TVentiro_Form1::NcDocExecute},
+    {"DfDraft", "2DBereich", "DfDraft", "Definition im Zeichnungsbereich", 9,
+     &TVentiro_Form1::DfDraftExecute},
+    {"GetID", "Lizensierung", "GetID", "", 19, &TVentiro_Form1::GetIDExecute},
+    {"LicInfo", "Lizensierung", "LicInfo", "Lizensinfo", 23, &TVentiro_Form1::LicInfoExecute},
+    {"Dtf2Ctf", "Allgemein", "Dtf2Ctf", "Cimatron-E V3 nch V4 konvertieren", 14,
+     &TVentiro_Form1::Dtf2CtfExecute},
+    {"DocConv", "Allgemein", "DocConv", "", 1, &TVentiro_Form1::DocConvExecute},
+    {"Farben", "Allgemein", "Farben", "Farbschema einstellen", 5, &TVentiro_Form1::FarbenExecute},
+    {"DIPref", "Allgemein", "DIPref", "", 12, &TVentiro_Form1::DIPrefExecute},
+    {"DIRSize", "Allgemein", "DIRSize", "", 13, &TVentiro_Form1::DIRSizeExecute},
+    {"CimInfo", "Allgemein", "CimInfo", "", 23, &TVentiro_Form1::CimInfoExecute},
+};
+
+struct ItemSpec
+{
+    const char* action;
+    const char* caption;
+};
+
+const ItemSpec kHauptmenue[] = {
+    {"CimE", "&Cimatron E"},      {"CatiaR2D", "C&atia read 2D"}, {"DeleteWa", "&DelWA"},
+    {"DelDi", "D&elDi"},          {"DelVerif", "De&lVerif"},      {"Hotline", "&Hotline"},
+    {"Browser", "&Browser"},      {"CimZip", "C&imZip"},          {"Einstellungen", "Ei&nstellungen"},
+    {"Schliessen", "&Schliessen"}};
+const ItemSpec kNcBereich[] = {{"Simula", "&Simula"},
+                               {"Verifier", "&Verifier"},
+                               {"IMSPost", "&IMSPost"},
+                               {"PostEXE", "&PostEXE"},
+                               {"Drahterodieren", "&Draht erodieren"},
+                               {"QDrill", "&QDrill"},
+                               {"DefPost", "D&efPost"},
+                               {"Dfexf", "D&fexf"},
+                               {"NcDoc", "&NcDoc"}};
+const ItemSpec k2dBereich[] = {{"DfDraft", "&DfDraft"}};
+const ItemSpec kLizensierung[] = {{"GetID", "&GetID"}, {"LicInfo", "&LicInfo"}};
+const ItemSpec kAllgemein[] = {{"Dtf2Ctf", "&Dtf2Ctf"}, {"DocConv", "D&ocConv"}, {"Farben", "&Farben"},
+                               {"DIPref", "D&IPref"},   {"DIRSize", "DI&RSize"}, {"CimInfo", "&CimInfo"}};
+
+template <std::size_t N>
+std::vector<TActionClientItem> barItems(const TActionManager& manager, const ItemSpec (&items)[N])
+{
+    std::vector<TActionClientItem> result;
+    for (const ItemSpec& item : items) {
+        TAction* action = manager.Find(item.action);
+        result.push_back(TActionClientItem{action, item.caption, action ? action->ImageIndex : -1});
+    }
+    return result;
+}
+
+} // namespace
+
+QFont PanelFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(11);
+    return font;
+}
+
+void SetLaunchShellOpen(ShellOpenFn shellOpen)
+{
+    launchShellOpen() = std::move(shellOpen);
+}
+
+void LaunchProgram(const std::string& key, int showIndex)
+{
+    if (!Einstellungen_Form1 || !Einstellungen_Form1->Verknuepfungseditor)
+        return;
+    LaunchServices services;
+    services.ownerWindow = Application ? Application->Handle() : nullptr;
+    services.showMessage = [](const std::string& message) { ShowMessage(message); };
+    services.shellOpen = launchShellOpen();
+    LaunchProgram(Einstellungen_Form1->Verknuepfungseditor->Strings(), key, showIndex, services);
+}
+
+TVentiro_Form1::TVentiro_Form1() : TForm("Ventiro_Form1", TRect{326, 279, 326 + 608, 279 + 330})
+{
+    SetCaption("Ventiro - Startpanel f\xFCr Cimatron-E");
+    setFont(PanelFont());
+    setMinimumSize(592, 303);
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, kLightBlue);
+    setPalette(windowPalette);
+    setAutoFillBackground(true);
+    SetShowHint(this, false);
+
+    ImageList1 = new TImageList(16, 16);
+    ImageList1->AddStrip(QPixmap(QStringLiteral(":/glyphs.png")), 24);
+    ActionManager1 = new TActionManager;
+    ActionManager1->Images = ImageList1;
+    for (const ActionSpec& spec : kActions) {
+        const Handler handler = spec.handler;
+        ActionManager1->Add(TAction{spec.name, spec.category, spec.caption, spec.hint, spec.image,
+                                    [this, handler] { (this->*handler)(); }});
+    }
+
+    StatusBar1 = new TStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->AutoHint = true;
+    StatusBar1->setMinimumWidth(kStatusBarMinWidth);
+
+    const auto makeBox = [this](const char* name, const char* caption, const QColor& colour) {
+        auto* box = new QGroupBox(toQString(caption), this);
+        box->setObjectName(QString::fromLatin1(name));
+        QPalette boxPalette = box->palette();
+        boxPalette.setColor(QPalette::Window, colour);
+        box->setPalette(boxPalette);
+        box->setAutoFillBackground(true);
+        return box;
+    };
+    const auto makeBar = [this](QGroupBox* box, const char* name, std::vector<TActionClientItem> items) {
+        auto* bar = new TActionToolBar(box);
+        bar->setObjectName(QString::fromLatin1(name));
+        bar->SetActionManager(ActionManager1);
+        bar->SetItems(std::move(items));
+        return bar;
+    };
+    GroupBox1 = makeBox("GroupBox1", "Hauptmen\xFC", kLightBlue);
+    GroupBox2 = makeBox("GroupBox2", "NC-Bereich", kMoneyGreen);
+    GroupBox3 = makeBox("GroupBox3", "2D-Bereich", kLightBlue);
+    GroupBox4 = makeBox("GroupBox4", "Lizensierung", kMoneyGreen);
+    GroupBox5 = makeBox("GroupBox5", "Allgemein", kLightBlue);
+    ActionToolBar2 = makeBar(GroupBox1, "ActionToolBar2", barItems(*ActionManager1, kHauptmenue));
+    ActionToolBar2->AllowHiding = false;
+    SetShowHint(ActionToolBar2, true);
+    SetParentShowHint(ActionToolBar2, false);
+    ActionToolBar1 = makeBar(GroupBox2, "ActionToolBar1", barItems(*ActionManager1, kNcBereich));
+    ActionToolBar4 = makeBar(GroupBox3, "ActionToolBar4", barItems(*ActionManager1, k2dBereich));
+    ActionToolBar6 = makeBar(GroupBox4, "ActionToolBar6", barItems(*ActionManager1, kLizensierung));
+    ActionToolBar5 = makeBar(GroupBox5, "ActionToolBar5", barItems(*ActionManager1, kAllgemein));
+    resize(600, 303);
+    placeControls();
+
+    SetOnShow([this] { FormShow(); });
+    FormStorage1 = new TFormStorage(*this);
+    FormStorage1->IniFileName = "Ventiro.ini";
+    FormStorage1->IniSection = "Pultaro";
+    FormCreate();
+}
+
+TVentiro_Form1::~TVentiro_Form1()
+{
+    delete FormStorage1;
+    FormStorage1 = nullptr;
+    delete ActionManager1;
+    ActionManager1 = nullptr;
+    delete ImageList1;
+    ImageList1 = nullptr;
+}
+
+void TVentiro_Form1::placeControls()
+{
+    struct Box
+    {
+        QGroupBox* box;
+        TActionToolBar* bar;
+        int height;
+    };
+    const Box boxes[] = {{GroupBox1, ActionToolBar2, 81},
+                         {GroupBox2, ActionToolBar1, 48},
+                         {GroupBox3, ActionToolBar4, 48},
+                         {GroupBox4, ActionToolBar6, 48},
+                         {GroupBox5, ActionToolBar5, 48}};
+    int top = 0;
+    for (const Box& b : boxes) {
+        if (!b.box)
+            continue;
+        b.box->setGeometry(0, top, width(), b.height);
+        b.bar->setGeometry(kBarLeft, kBarTop, std::max(0, width() - 2 * kBarLeft), b.bar->height());
+        top += b.height;
+    }
+    if (StatusBar1)
+        StatusBar1->setGeometry(0, height() - kStatusBarHeight, std::max(width(), kStatusBarMinWidth),
+                                kStatusBarHeight);
+}
+
+void TVentiro_Form1::resizeEvent(QResizeEvent* event)
+{
+    TForm::resizeEvent(event);
+    placeControls();
+}
+
+void TVentiro_Form1::FormCreate()
+{
+    FormStorage1->IniFileName =
+        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")) + "Ventiro.ini";
+}
+
+void TVentiro_Form1::FormShow()
+{
+    if (!Einstellungen_Form1)
+        return;
+    Einstellungen_Form1->Verknuepfungseditor->Refresh();
+    Einstellungen_Form1->FormStorage1->LoadFromIni();
+}
+
+void TVentiro_Form1::SchliessenExecute()
+{
+    Close();
+}
+
+void TVentiro_Form1::EinstellungenExecute()
+{
+    if (Einstellungen_Form1)
+        Einstellungen_Form1->ShowModal();
+}
+
+// clang-format off
+void TVentiro_Form1::CimEExecute() { LaunchProgram("CimE", kShowNormal); }
+void TVentiro_Form1::CatiaR2DExecute() { LaunchProgram("CatiaR2D", kShowNormal); }
+void TVentiro_Form1::DeleteWaExecute() { LaunchProgram("Delwa", kShowNormal); }
+void TVentiro_Form1::DelDiExecute() { LaunchProgram("DelDi", kShowNormal); }
+void TVentiro_Form1::DelVerifExecute() { LaunchProgram("DelVerif", kShowNormal); }
+void TVentiro_Form1::HotlineExecute() { LaunchProgram("Hotline", kShowNormal); }
+void TVentiro_Form1::BrowserExecute() { LaunchProgram("Browser", kShowNormal); }
+void TVentiro_Form1::CimZipExecute() { LaunchProgram("CimZip", kShowNormal); }
+void TVentiro_Form1::SimulaExecute() { LaunchProgram("Simula", kShowNormal); }
+void TVentiro_Form1::VerifierExecute() { LaunchProgram("Verifier", kShowNormal); }
+void TVentiro_Form1::IMSPostExecute() { LaunchProgram("IMSPost", kShowNormal); }
+void TVentiro_Form1::PostEXEExecute() { LaunchProgram("PostExe", kShowNormal); }
+void TVentiro_Form1::DrahterodierenExecute() { LaunchProgram("Drahter", kShowNormal); }
+void TVentiro_Form1::QDrillExecute() { LaunchProgram("qdrill", kShowNormal); }
+void TVentiro_Form1::DefPostExecute() { LaunchProgram("DFPost", kShowNormal); }
+void TVentiro_Form1::DfexfExecute() { LaunchProgram("Dfexf", kShowNormal); }
+void TVentiro_Form1::NcDocExecute() { LaunchProgram("NcDoku", kShowNormal); }
+void TVentiro_Form1::DfDraftExecute() { LaunchProgram("DfDraft", kShowNormal); }
+void TVentiro_Form1::GetIDExecute() { LaunchProgram("GetID", kShowNormal); }
+void TVentiro_Form1::LicInfoExecute() { LaunchProgram("LicInfo", kShowNormal); }
+void TVentiro_Form1::Dtf2CtfExecute() { LaunchProgram("Dtf2Ctf", kShowNormal); }
+void TVentiro_Form1::DocConvExecute() { LaunchProgram("DocConv", kShowNormal); }
+void TVentiro_Form1::FarbenExecute() { LaunchProgram("Farben", kShowNormal); }
+void TVentiro_Form1::DIPrefExecute() { LaunchProgram("DIPref", kShowNormal); }
+void TVentiro_Form1::DIRSizeExecute() { LaunchProgram("Dirsize", kShowNormal); }
+void TVentiro_Form1::CimInfoExecute() { LaunchProgram("CimInfo", kShowNormal); }
+// clang-format on

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "launch/launcher.h"
+#include "toolkit/forms.h"
+
+#include <QFont>
+
+#include <array>
+#include <string>
+
+class TActionManager;
+class TActionToolBar;
+class TFormStorage;
+class TImageList;
+class TStatusBar;
+class QGroupBox;
+
+// Starts the program of a launch key from the settings window's launch table; a failure is reported
+// in a message box.
+void LaunchProgram(const std::string& key, int showIndex);
+// The shell open that launches use; an empty function restores the platform's own.
+void SetLaunchShellOpen(ShellOpenFn shellOpen);
+
+// The main window: five titled groups of launch buttons and a status bar.
+class TVentiro_Form1 : public TForm
+{
+public:
+    TVentiro_Form1();
+    ~TVentiro_Form1() override;
+
+    TStatusBar* StatusBar1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    TActionToolBar* ActionToolBar2 = nullptr; // Hauptmenü
+    TActionToolBar* ActionToolBar1 = nullptr; // NC-Bereich
+    TActionToolBar* ActionToolBar4 = nullptr; // 2D-Bereich
+    TActionToolBar* ActionToolBar6 = nullptr; // Lizensierung
+    TActionToolBar* ActionToolBar5 = nullptr; // Allgemein
+    TFormStorage* FormStorage1 = nullptr;
+    TActionManager* ActionManager1 = nullptr;
+    TImageList* ImageList1 = nullptr;
+
+    void FormCreate();
+    void FormShow();
+
+    void SchliessenExecute();
+    void CimEExecute();
+    void CatiaR2DExecute();
+    void DeleteWaExecute();
+    void DelDiExecute();
+    void DelVerifExecute();
+    void HotlineExecute();
+    void BrowserExecute();
+    void CimZipExecute();
+    void EinstellungenExecute();
+    void SimulaExecute();
+    void VerifierExecute();
+    void IMSPostExecute();
+    void PostEXEExecute();
+    void DrahterodierenExecute();
+    void QDrillExecute();
+    void DefPostExecute();
+    void DfexfExecute();
+    void NcDocExecute();
+    void DfDraftExecute();
+    void GetIDExecute();
+    void LicInfoExecute();
+    void Dtf2CtfExecute();
+    void DocConvExecute();
+    void FarbenExecute();
+    void DIPrefExecute();
+    void DIRSizeExecute();
+    void CimInfoExecute();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void placeControls();
+};
+
+extern TVentiro_Form1* Ventiro_Form1;
+
+// The font every control of the panel's windows uses.
+QFont PanelFont();

@@ -1,0 +1,14 @@
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include "locale.h"
+
+namespace platform {
+
+int CompareStringA(unsigned locale, unsigned flags, const char* a, int lenA, const char* b, int lenB)
+{
+    return ::CompareStringA(locale, flags, a, lenA, b, lenB);
+}
+
+} // namespace platform

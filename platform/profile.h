@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// The profile (INI) file functions. The names, arguments and results are those of the Windows calls;
+// values are returned whole, without any length limit.
+//
+// On POSIX each file is served from one parsed copy in memory between flushes: writes change that
+// copy and are written out, atomically and merged with what other processes wrote meanwhile, by the
+// flush call WritePrivateProfileStringA(nullptr, nullptr, nullptr, file).
+namespace platform {
+
+// The value of `key` in `section` of `file`, or `def` (without its trailing blanks) when the file,
+// the section or the key is missing.
+std::string GetPrivateProfileStringA(const char* section, const char* key, const char* def, const char* file);
+
+// Sets `key` in `section` to `value`; a null `value` removes the key, a null `key` removes the
+// section. All three null flushes the file. False when the file cannot be written.
+bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file);
+
+} // namespace platform

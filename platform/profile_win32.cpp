@@ -1,0 +1,29 @@
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include "platform/profile.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace platform {
+
+std::string GetPrivateProfileStringA(const char* section, const char* key, const char* def, const char* file)
+{
+    // The Windows call cuts the value to the buffer; grow the buffer until the value fits.
+    std::vector<char> buffer(2048);
+    for (;;) {
+        const DWORD got = ::GetPrivateProfileStringA(section, key, def, buffer.data(),
+                                                     static_cast<DWORD>(buffer.size()), file);
+        if (got + 1 < buffer.size())
+            return std::string(buffer.data(), got);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file)
+{
+    return ::WritePrivateProfileStringA(section, key, value, file) != FALSE;
+}
+
+} // namespace platform

@@ -1,0 +1,467 @@
+#include "storage/form_storage.h"
+
+#include "launch/value_list_strings.h"
+#include "platform/sysutils.h"
+#include "storage/ini_file.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const kFormVersion = "FormVersion";
+const char* const kFlags = "Flags";
+const char* const kShowCmd = "ShowCmd";
+const char* const kPixelsPerInch = "PixelsPerInch";
+const char* const kMinMaxPos = "MinMaxPos";
+const char* const kNormPos = "NormPos";
+const char* const kVisible = "Visible";
+const char* const kCount = "Count";
+constexpr int kMaxStoredLines = 1 << 20;
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string trimmed(const std::string& text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+// Word `n` (from 1) of a text of numbers separated by blanks and commas, as an integer.
+int wordAsInt(const std::string& text, int n, int def)
+{
+    int index = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && (isBlank(text[pos]) || text[pos] == ','))
+            ++pos;
+        if (pos >= text.size())
+            break;
+        std::size_t end = pos;
+        while (end < text.size() && !isBlank(text[end]) && text[end] != ',')
+            ++end;
+        if (++index == n)
+            return IniTextToInt(text.substr(pos, end - pos), def);
+        pos = end;
+    }
+    return def;
+}
+
+std::string fourInts(int a, int b, int c, int d)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%d,%d,%d,%d", a, b, c, d);
+    return buffer;
+}
+
+// Releases the INI object of one restore or save. Leaving by an exception releases it without
+// raising a second error; a normal end raises a failure to write the file out.
+class IniSession
+{
+public:
+    IniSession(TIniFile*& slot, const std::string& fileName) : m_slot(slot), m_ini(fileName)
+    {
+        m_slot = &m_ini;
+    }
+    ~IniSession() { m_slot = nullptr; }
+    IniSession(const IniSession&) = delete;
+    IniSession& operator=(const IniSession&) = delete;
+    void release()
+    {
+        m_slot = nullptr;
+        m_ini.Release();
+    }
+
+private:
+    TIniFile*& m_slot;
+    TIniFile m_ini;
+};
+
+} // namespace
+
+TFormPlacement::TFormPlacement(IFormWindow& window) : m_window(window)
+{
+    m_savedOnShow = m_window.OnShow();
+    m_savedOnCloseQuery = m_window.OnCloseQuery();
+    m_savedOnDestroy = m_window.OnDestroy();
+    m_window.SetOnShow([this] { showHook(); });
+    m_window.SetOnCloseQuery([this](bool& canClose) { closeQueryHook(canClose); });
+    m_window.SetOnDestroy([this] { destroyHook(); });
+}
+
+TFormPlacement::~TFormPlacement()
+{
+    m_window.SetOnShow(m_savedOnShow);
+    m_window.SetOnCloseQuery(m_savedOnCloseQuery);
+    m_window.SetOnDestroy(m_savedOnDestroy);
+}
+
+void TFormPlacement::showHook()
+{
+    if (Active) {
+        try {
+            LoadFromIni();
+        } catch (...) {
+            m_window.HandleException(std::current_exception());
+        }
+    }
+    if (m_savedOnShow)
+        m_savedOnShow();
+}
+
+void TFormPlacement::closeQueryHook(bool& canClose)
+{
+    if (m_savedOnCloseQuery)
+        m_savedOnCloseQuery(canClose);
+    if (canClose && Active && m_window.HandleAllocated()) {
+        try {
+            SaveToIni();
+        } catch (...) {
+            m_window.HandleException(std::current_exception());
+        }
+    }
+}
+
+void TFormPlacement::destroyHook()
+{
+    if (Active && !m_saved) {
+        m_destroying = true;
+        try {
+            SaveToIni();
+        } catch (...) {
+            m_window.HandleException(std::current_exception());
+        }
+        m_destroying = false;
+    }
+    if (m_savedOnDestroy)
+        m_savedOnDestroy();
+}
+
+std::string TFormPlacement::screenSuffix() const
+{
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "(%dx%d)", m_window.SystemMetric(SM_CXSCREEN),
+                  m_window.SystemMetric(SM_CYSCREEN));
+    return buffer;
+}
+
+void TFormPlacement::LoadFromIni()
+{
+    m_saved = false;
+    {
+        IniSession session(m_ini, IniFileName);
+        if (m_ini->ReadInteger(IniSection, kFormVersion, 0) >= Version)
+            RestorePlacement();
+        m_restored = true;
+        session.release();
+    }
+
+    // Reset the maximized position to the one that fits the window's frame.
+    if (m_window.HandleAllocated()) {
+        TWindowPlacement placement = m_window.GetWindowPlacement();
+        placement.length = 44;
+        if (!m_window.Visible())
+            placement.showCmd = SW_HIDE;
+        switch (m_window.BorderStyle()) {
+        case TFormBorderStyle::bsSingle:
+        case TFormBorderStyle::bsToolWindow:
+            placement.ptMaxPosition = {-m_window.SystemMetric(SM_CXBORDER),
+                                       -m_window.SystemMetric(SM_CYBORDER)};
+            break;
+        case TFormBorderStyle::bsSizeable:
+        case TFormBorderStyle::bsSizeToolWin:
+            placement.ptMaxPosition = {-m_window.SystemMetric(SM_CXFRAME),
+                                       -m_window.SystemMetric(SM_CYFRAME)};
+            break;
+        case TFormBorderStyle::bsDialog:
+            placement.ptMaxPosition = {-m_window.SystemMetric(SM_CXDLGFRAME),
+                                       -m_window.SystemMetric(SM_CYDLGFRAME)};
+            break;
+        case TFormBorderStyle::bsNone:
+            placement.ptMaxPosition = {0, 0};
+            break;
+        }
+        m_window.SetWindowPlacement(placement);
+    }
+}
+
+void TFormPlacement::SaveToIni()
+{
+    if (!m_restored && Active)
+        return;
+    IniSession session(m_ini, IniFileName);
+    m_ini->WriteInteger(IniSection, kFormVersion, Version);
+    SavePlacement();
+    // The file is written out here; only a save that reached the disk counts as done.
+    session.release();
+    m_saved = true;
+}
+
+void TFormPlacement::SavePlacement()
+{
+    if (OptionState || OptionPosition) {
+        WriteWindowPlacement();
+        m_ini->WriteBool(IniSection, kVisible, m_destroying);
+    }
+}
+
+void TFormPlacement::RestorePlacement()
+{
+    ReadWindowPlacement(OptionState, OptionPosition);
+    m_restored = true;
+}
+
+void TFormPlacement::ReadWindowPlacement(bool loadState, bool loadPosition)
+{
+    if (!loadState && !loadPosition)
+        return;
+    TIniFile& ini = *m_ini;
+    const std::string& section = IniSection;
+    TWindowPlacement placement = m_window.GetWindowPlacement();
+    placement.length = 44;
+    if (!m_window.Visible())
+        placement.showCmd = SW_HIDE;
+
+    if (loadPosition) {
+        bool found = false;
+        placement.flags =
+            static_cast<unsigned>(ini.ReadInteger(section, kFlags, static_cast<int>(placement.flags)));
+        const std::string suffix = screenSuffix();
+
+        std::string text = ini.ReadString(section, std::string(kMinMaxPos) + suffix, "");
+        if (text.empty())
+            text = ini.ReadString(section, kMinMaxPos, "");
+        if (!text.empty()) {
+            found = true;
+            placement.ptMinPosition = {wordAsInt(text, 1, 0), wordAsInt(text, 2, 0)};
+            placement.ptMaxPosition = {wordAsInt(text, 3, 0), wordAsInt(text, 4, 0)};
+        }
+
+        text = ini.ReadString(section, std::string(kNormPos) + suffix, "");
+        if (text.empty())
+            text = ini.ReadString(section, kNormPos, "");
+        if (!text.empty()) {
+            found = true;
+            const int left = m_window.Left();
+            const int top = m_window.Top();
+            placement.rcNormalPosition = {wordAsInt(text, 1, left), wordAsInt(text, 2, top),
+                                          wordAsInt(text, 3, left + m_window.Width()),
+                                          wordAsInt(text, 4, top + m_window.Height())};
+        }
+
+        const int ppi = m_window.PixelsPerInch();
+        if (ini.ReadInteger(section, kPixelsPerInch, ppi) != ppi)
+            found = false;
+
+        if (found) {
+            const TFormBorderStyle border = m_window.BorderStyle();
+            if (border != TFormBorderStyle::bsSizeable && border != TFormBorderStyle::bsSizeToolWin) {
+                TRect& rc = placement.rcNormalPosition;
+                rc.right = rc.left + m_window.Width();
+                rc.bottom = rc.top + m_window.Height();
+            }
+            if (placement.rcNormalPosition.right > placement.rcNormalPosition.left)
+                m_window.SetWindowPlacement(placement);
+        }
+    }
+
+    if (loadState) {
+        TWindowState state = TWindowState::wsNormal;
+        switch (ini.ReadInteger(section, kShowCmd, 0)) {
+        case 1:
+        case 5:
+        case 9:
+            state = TWindowState::wsNormal;
+            break;
+        case 2:
+        case 6:
+        case 7:
+            state = TWindowState::wsMinimized;
+            break;
+        case 3:
+            state = TWindowState::wsMaximized;
+            break;
+        default:
+            break;
+        }
+        if (state == TWindowState::wsMinimized && m_window.IsMainForm()) {
+            // The whole application starts minimised; the window itself stays normal.
+            m_window.PostApplicationMinimize();
+            return;
+        }
+        m_window.SetWindowState(state);
+    }
+
+    if (m_window.HandleAllocated())
+        m_window.UpdateWindow();
+}
+
+void TFormPlacement::WriteWindowPlacement()
+{
+    TIniFile& ini = *m_ini;
+    const std::string& section = IniSection;
+    TWindowPlacement placement = m_window.GetWindowPlacement();
+    if (m_window.IsMainForm() && m_window.ApplicationIconic())
+        placement.showCmd = SW_SHOWMINIMIZED;
+    ini.WriteInteger(section, kFlags, static_cast<int>(placement.flags));
+    ini.WriteInteger(section, kShowCmd, static_cast<int>(placement.showCmd));
+    ini.WriteInteger(section, kPixelsPerInch, m_window.PixelsPerInch());
+
+    const std::string suffix = screenSuffix();
+    const std::string minMax = fourInts(placement.ptMinPosition.x, placement.ptMinPosition.y,
+                                        placement.ptMaxPosition.x, placement.ptMaxPosition.y);
+    WriteIniString(section, std::string(kMinMaxPos) + suffix, minMax);
+    WriteIniString(section, kMinMaxPos, minMax);
+    const TRect& rc = placement.rcNormalPosition;
+    const std::string norm = fourInts(rc.left, rc.top, rc.right, rc.bottom);
+    WriteIniString(section, std::string(kNormPos) + suffix, norm);
+    WriteIniString(section, kNormPos, norm);
+}
+
+std::string TFormPlacement::ReadIniString(const std::string& section, const std::string& key,
+                                          const std::string& def)
+{
+    if (m_ini)
+        return m_ini->ReadString(section, key, def);
+    TIniFile ini(IniFileName);
+    std::string value = ini.ReadString(section, key, def);
+    ini.Release();
+    return value;
+}
+
+std::string TFormPlacement::QuotedForIni(const std::string& value)
+{
+    if (value.empty())
+        return value;
+    const char first = value.front();
+    const char last = value.back();
+    // The reader drops one pair of enclosing quotes and the blanks around a value; a value that
+    // would lose either is enclosed in one more pair of double quotes.
+    if (((first == '"' || first == '\'') && last == first) || isBlank(first) || isBlank(last))
+        return "\"" + value + "\"";
+    return value;
+}
+
+void TFormPlacement::WriteIniString(const std::string& section, const std::string& key,
+                                    const std::string& value)
+{
+    const std::string text = QuotedForIni(value);
+    if (m_ini) {
+        m_ini->WriteString(section, key, text);
+        return;
+    }
+    TIniFile ini(IniFileName);
+    ini.WriteString(section, key, text);
+    ini.Release();
+}
+
+// TFormStorage
+
+TFormStorage::TFormStorage(IFormWindow& window) : TFormPlacement(window) {}
+
+void TFormStorage::SetStoredProps(std::vector<std::string> props)
+{
+    // Resolve against the window's components: entries that name nothing are dropped.
+    for (std::size_t i = props.size(); i-- > 0;) {
+        const std::string& entry = props[i];
+        const std::size_t dot = entry.find('.');
+        bool valid = dot != std::string::npos;
+        if (valid) {
+            const std::string component = trimmed(entry.substr(0, dot));
+            const std::string property = trimmed(entry.substr(dot + 1));
+            valid = !component.empty() && !property.empty() && m_window.HasComponent(component);
+        }
+        if (!valid)
+            props.erase(props.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    m_storedProps = std::move(props);
+}
+
+bool TFormStorage::splitEntry(const std::string& entry, std::string& component, std::string& property)
+{
+    const std::size_t dot = entry.find('.');
+    if (dot == std::string::npos)
+        return false;
+    component = trimmed(entry.substr(0, dot));
+    property = trimmed(entry.substr(dot + 1));
+    return !component.empty() && !property.empty();
+}
+
+std::string TFormStorage::listSection(const std::string& component, const std::string& property) const
+{
+    return IniSection + "." + component + "_" + property;
+}
+
+void TFormStorage::SavePlacement()
+{
+    TFormPlacement::SavePlacement();
+    SaveProperties();
+}
+
+void TFormStorage::RestorePlacement()
+{
+    TFormPlacement::RestorePlacement();
+    RestoreProperties();
+}
+
+void TFormStorage::SaveProperties()
+{
+    for (const std::string& entry : m_storedProps) {
+        std::string component;
+        std::string property;
+        if (!splitEntry(entry, component, property))
+            continue;
+        TValueListStrings* strings = m_window.FindStringsProperty(component, property);
+        if (!strings)
+            continue;
+        const std::string section = listSection(component, property);
+        m_ini->EraseSection(section);
+        const int count = strings->Count();
+        if (count > 0) {
+            WriteIniString(section, kCount, std::to_string(count));
+            std::string key;
+            for (int i = 0; i < count; ++i) {
+                key = "Item" + std::to_string(i);
+                WriteIniString(section, key, strings->Get(i));
+            }
+        }
+    }
+}
+
+void TFormStorage::RestoreProperties()
+{
+    try {
+        for (const std::string& entry : m_storedProps) {
+            try {
+                std::string component;
+                std::string property;
+                if (!splitEntry(entry, component, property))
+                    continue;
+                TValueListStrings* strings = m_window.FindStringsProperty(component, property);
+                if (!strings)
+                    continue;
+                (void)trimmed(m_ini->ReadString(IniSection, component + "_" + property, ""));
+                const std::string section = listSection(component, property);
+                const int count = IniTextToInt(trimmed(m_ini->ReadString(section, kCount, "0")), 0);
+                // A count beyond any real table is a damaged file; the list stays as it is.
+                if (count <= 0 || count > kMaxStoredLines)
+                    continue;
+                std::vector<std::string> lines;
+                lines.reserve(static_cast<std::size_t>(count));
+                for (int i = 0; i < count; ++i)
+                    lines.push_back(m_ini->ReadString(section, "Item" + std::to_string(i), ""));
+                strings->Assign(std::move(lines));
+            } catch (...) {
+                // A property that cannot be restored keeps what it holds.
+            }
+        }
+    } catch (...) {
+    }
+}

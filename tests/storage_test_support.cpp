@@ -1,0 +1,162 @@
+#include "storage_test_support.h"
+
+#include "platform/sysutils.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace {
+
+bool sameText(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RecordingWindow::RecordingWindow(int left, int top, int width, int height, bool isMain)
+    : normal{left, top, left + width, top + height}, mainForm(isMain)
+{}
+
+TWindowPlacement RecordingWindow::GetWindowPlacement() const
+{
+    TWindowPlacement placement;
+    placement.flags = flags;
+    placement.showCmd = state == TWindowState::wsMinimized   ? SW_SHOWMINIMIZED
+                        : state == TWindowState::wsMaximized ? SW_SHOWMAXIMIZED
+                                                             : SW_SHOWNORMAL;
+    placement.ptMinPosition = minPos;
+    placement.ptMaxPosition = maxPos;
+    placement.rcNormalPosition = normal;
+    return placement;
+}
+
+void RecordingWindow::SetWindowPlacement(const TWindowPlacement& placement)
+{
+    ++placementsApplied;
+    flags = placement.flags;
+    minPos = placement.ptMinPosition;
+    maxPos = placement.ptMaxPosition;
+    normal = placement.rcNormalPosition;
+}
+
+void RecordingWindow::SetWindowState(TWindowState s)
+{
+    ++stateChanges;
+    state = s;
+}
+
+int RecordingWindow::SystemMetric(int index) const
+{
+    switch (index) {
+    case SM_CXSCREEN:
+        return screenWidth;
+    case SM_CYSCREEN:
+        return screenHeight;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+        return 3;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+void RecordingWindow::HandleException(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        errors.push_back(e.Message());
+    } catch (const std::exception& e) {
+        errors.push_back(e.what());
+    }
+}
+
+bool RecordingWindow::HasComponent(const std::string& component) const
+{
+    return table && sameText(component, "Verknuepfungseditor");
+}
+
+TValueListStrings* RecordingWindow::FindStringsProperty(const std::string& component,
+                                                        const std::string& property)
+{
+    if (table && sameText(component, "Verknuepfungseditor") && sameText(property, "Strings"))
+        return table;
+    return nullptr;
+}
+
+void RecordingWindow::show()
+{
+    if (onShow)
+        onShow();
+    visible = true;
+}
+
+bool RecordingWindow::closeQuery()
+{
+    bool canClose = true;
+    if (onCloseQuery)
+        onCloseQuery(canClose);
+    if (canClose)
+        visible = false;
+    return canClose;
+}
+
+void RecordingWindow::destroy()
+{
+    if (onDestroy)
+        onDestroy();
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "ventiro-storage-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    ::chmod(m_path.c_str(), 0700);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::string readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string dataFile(const std::string& name)
+{
+    return readBytes(std::string(VENTIRO_TEST_DATA) + "/" + name);
+}

@@ -1,0 +1,458 @@
+#include "app/Ventiro_Unit1.h"
+
+#include "app/Einstellungen_Unit1.h"
+#include "launch/launch_keys.h"
+#include "storage/form_storage.h"
+#include "toolkit/action_toolbar.h"
+#include "toolkit/actions.h"
+#include "toolkit/ansi.h"
+#include "toolkit/application.h"
+#include "toolkit/image_list.h"
+#include "toolkit/status_bar.h"
+#include "toolkit/value_list_editor.h"
+
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolTip>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+struct ShellCall
+{
+    void* owner;
+    std::string operation, file, parameters, directory;
+    int showCmd;
+};
+
+std::vector<ShellCall>& shellCalls()
+{
+    static std::vector<ShellCall> calls;
+    return calls;
+}
+
+QTemporaryDir& iniDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+std::string iniPath()
+{
+    return toAnsi(iniDir().path()) + "/Ventiro.ini";
+}
+
+class AppEnvironment : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "test_main_window";
+        static char* argv[] = {name, nullptr};
+        m_app = std::make_unique<TApplication>(argc, argv);
+        Application->CreateForm(Ventiro_Form1);
+        Application->CreateForm(Einstellungen_Form1);
+        Einstellungen_Form1->SetImages(Ventiro_Form1->ImageList1);
+        // The INI file of the run goes to a temporary folder, never next to the test program.
+        ASSERT_EQ(Ventiro_Form1->FormStorage1->IniFileName.substr(
+                      Ventiro_Form1->FormStorage1->IniFileName.size() - std::string("/Ventiro.ini").size()),
+                  "/Ventiro.ini");
+        Ventiro_Form1->FormStorage1->IniFileName = iniPath();
+        Einstellungen_Form1->FormStorage1->IniFileName = iniPath();
+        SetLaunchShellOpen([](void* owner, const char* operation, const char* file, const char* parameters,
+                              const char* directory, int showCmd) -> std::intptr_t {
+            shellCalls().push_back(ShellCall{owner, operation, file, parameters, directory, showCmd});
+            return 42;
+        });
+    }
+    void TearDown() override
+    {
+        SetLaunchShellOpen({});
+        m_app.reset();
+    }
+
+private:
+    std::unique_ptr<TApplication> m_app;
+};
+
+const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string upper(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+TActionToolBar* bar(int number)
+{
+    switch (number) {
+    case 1:
+        return Ventiro_Form1->ActionToolBar1;
+    case 2:
+        return Ventiro_Form1->ActionToolBar2;
+    case 4:
+        return Ventiro_Form1->ActionToolBar4;
+    case 5:
+        return Ventiro_Form1->ActionToolBar5;
+    default:
+        return Ventiro_Form1->ActionToolBar6;
+    }
+}
+
+class MainWindow : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Ventiro_Form1->resize(600, 303);
+        Ventiro_Form1->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Ventiro_Form1));
+        shellCalls().clear();
+    }
+};
+
+TEST_F(MainWindow, DesignedLayoutWithTheRealFont)
+{
+    const QString family = QFontInfo(Ventiro_Form1->font()).family();
+    EXPECT_TRUE(family == QLatin1String("MS Sans Serif") || family == QLatin1String("Liberation Sans") ||
+                family == QLatin1String("Arial"))
+        << family.toStdString();
+    EXPECT_EQ(Ventiro_Form1->size(), QSize(600, 303));
+
+    struct Box
+    {
+        QGroupBox* box;
+        const char* caption;
+        int top, height;
+        QColor colour;
+        TActionToolBar* bar;
+        int rows;
+    };
+    const QColor blue(240, 251, 255), green(192, 220, 192);
+    const Box boxes[] = {
+        {Ventiro_Form1->GroupBox1, "Hauptmen\xFC", 0, 81, blue, Ventiro_Form1->ActionToolBar2, 2},
+        {Ventiro_Form1->GroupBox2, "NC-Bereich", 81, 48, green, Ventiro_Form1->ActionToolBar1, 1},
+        {Ventiro_Form1->GroupBox3, "2D-Bereich", 129, 48, blue, Ventiro_Form1->ActionToolBar4, 1},
+        {Ventiro_Form1->GroupBox4, "Lizensierung", 177, 48, green, Ventiro_Form1->ActionToolBar6, 1},
+        {Ventiro_Form1->GroupBox5, "Allgemein", 225, 48, blue, Ventiro_Form1->ActionToolBar5, 1}};
+    for (const Box& b : boxes) {
+        SCOPED_TRACE(b.caption);
+        EXPECT_EQ(b.box->title(), toQString(b.caption));
+        EXPECT_EQ(b.box->geometry(), QRect(0, b.top, 600, b.height));
+        EXPECT_EQ(b.box->palette().color(QPalette::Window), b.colour);
+        EXPECT_EQ(b.bar->parentWidget(), b.box);
+        EXPECT_EQ(b.bar->geometry(), QRect(2, 15, 596, b.rows == 2 ? 54 : 26));
+        EXPECT_EQ(b.bar->RowCount(), b.rows);
+    }
+    EXPECT_EQ(Ventiro_Form1->palette().color(QPalette::Window), blue);
+    EXPECT_EQ(Ventiro_Form1->StatusBar1->geometry(), QRect(0, 284, 600, 19));
+    EXPECT_TRUE(Ventiro_Form1->StatusBar1->AutoHint);
+}
+
+TEST_F(MainWindow, WidthChangesRelayTheBarsButNotTheGroupHeights)
+{
+    Ventiro_Form1->resize(1400, 303);
+    EXPECT_EQ(Ventiro_Form1->ActionToolBar2->RowCount(), 1);
+    EXPECT_EQ(Ventiro_Form1->ActionToolBar2->geometry(), QRect(2, 15, 1396, 26));
+    EXPECT_EQ(Ventiro_Form1->GroupBox1->height(), 81);
+    EXPECT_EQ(Ventiro_Form1->GroupBox2->geometry(), QRect(0, 81, 1400, 48));
+
+    Ventiro_Form1->resize(1400, 500); // only the band under the groups grows
+    EXPECT_EQ(Ventiro_Form1->GroupBox5->geometry(), QRect(0, 225, 1400, 48));
+    EXPECT_EQ(Ventiro_Form1->StatusBar1->geometry(), QRect(0, 481, 1400, 19));
+
+    Ventiro_Form1->resize(100, 303); // the minimum holds
+    EXPECT_EQ(Ventiro_Form1->width(), 592);
+    EXPECT_EQ(Ventiro_Form1->StatusBar1->width(), 600);
+    EXPECT_EQ(Ventiro_Form1->GroupBox1->height(), 81);
+    EXPECT_EQ(Ventiro_Form1->ActionToolBar2->RowCount(), 2);
+}
+
+TEST_F(MainWindow, ActionsInTheManagersOrder)
+{
+    struct Expected
+    {
+        const char* name;
+        const char* category;
+        const char* caption;
+        const char* hint;
+        int image;
+    };
+    const Expected expected[] = {
+        {"Schliessen", "Hauptmenue", "Schliessen", "Menue beenden", 20},
+        {"CimE", "Hauptmenue", "Cimatron E", "Cimatron-E starten", 0},
+        {"CatiaR2D", "Hauptmenue", "Catia read 2D", "Catia 2D-Daten einlesen", 22},
+        {"DeleteWa", "Hauptmenue", "DelWA", "Delete Workarea", 8},
+        {"DelDi", "Hauptmenue", "DelDi", "", 6},
+        {"DelVerif", "Hauptmenue", "DelVerif", "Tempor\xE4re Daten des Verifier l\xF6schen", 7},
+        {"Hotline", "Hauptmenue", "Hotline",
+         "Info \xFC"
+         "ber Hotline",
+         16},
+        {"Browser", "Hauptmenue", "Browser",
+         "Datenbank \xF6"
+         "ffnen",
+         3},
+        {"CimZip", "Hauptmenue", "CimZip", "Senden / Empfangen von Cimatron Dateien", 4},
+        {"Einstellungen", "Einstellungen", "Einstellungen", "Einstellungen des Pultaros", 21},
+        {"Simula", "NCBereich", "Simula", "Simula", 18},
+        {"Verifier", "NCBereich", "Verifier", "Verifier", 18},
+        {"IMSPost", "NCBereich", "IMSPost", "Postprozessorengine von IMS", 17},
+        {"PostEXE", "NCBereich", "PostEXE", "Postprozessorlauf t\xE4tigen", 17},
+        {"Drahterodieren", "NCBereich", "Draht erodieren", "Draht erodieren", 2},
+        {"QDrill", "NCBereich", "QDrill", "Quickdrill", 18},
+        {"DefPost", "NCBereich", "DefPost", "Postprozessor voreinstellen", 11},
+        {"Dfexf", "NCBereich", "Dfexf", "Postprozessor editieren", 11},
+        {"NcDoc", "NCBereich", "NcDoc", "Dokumentation zum Werkzeugweg definieren", 12},
+        {"DfDraft", "2DBereich", "DfDraft", "Definition im Zeichnungsbereich", 9},
+        {"GetID", "Lizensierung", "GetID", "", 19},
+        {"LicInfo", "Lizensierung", "LicInfo", "Lizensinfo", 23},
+        {"Dtf2Ctf", "Allgemein", "Dtf2Ctf", "Cimatron-E V3 nch V4 konvertieren", 14},
+        {"DocConv", "Allgemein", "DocConv", "", 1},
+        {"Farben", "Allgemein", "Farben", "Farbschema einstellen", 5},
+        {"DIPref", "Allgemein", "DIPref", "", 12},
+        {"DIRSize", "Allgemein", "DIRSize", "", 13},
+        {"CimInfo", "Allgemein", "CimInfo", "", 23},
+    };
+    const auto& actions = Ventiro_Form1->ActionManager1->Actions();
+    ASSERT_EQ(actions.size(), std::size(expected));
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_EQ(actions[i]->Name, expected[i].name);
+        EXPECT_EQ(actions[i]->Category, expected[i].category);
+        EXPECT_EQ(actions[i]->Caption, expected[i].caption);
+        EXPECT_EQ(actions[i]->Hint, expected[i].hint);
+        EXPECT_EQ(actions[i]->ImageIndex, expected[i].image);
+    }
+    EXPECT_EQ(Ventiro_Form1->ImageList1->Count(), 24);
+    EXPECT_EQ(Ventiro_Form1->ImageList1->Width(), 16);
+    EXPECT_FALSE(Ventiro_Form1->ImageList1->Get(23).isNull());
+    EXPECT_TRUE(Ventiro_Form1->ImageList1->Get(0).hasAlphaChannel());
+}
+
+// Every button of the window: its bar, its place, its caption and what a click does.
+struct ButtonCase
+{
+    int bar;
+    int index;
+    const char* action;
+    const char* caption;
+    const char* key; // the launch key, or nullptr for the two buttons that launch nothing
+};
+
+const ButtonCase kButtons[] = {
+    {2, 0, "CimE", "&Cimatron E", "CimE"},
+    {2, 1, "CatiaR2D", "C&atia read 2D", "CatiaR2D"},
+    {2, 2, "DeleteWa", "&DelWA", "Delwa"},
+    {2, 3, "DelDi", "D&elDi", "DelDi"},
+    {2, 4, "DelVerif", "De&lVerif", "DelVerif"},
+    {2, 5, "Hotline", "&Hotline", "Hotline"},
+    {2, 6, "Browser", "&Browser", "Browser"},
+    {2, 7, "CimZip", "C&imZip", "CimZip"},
+    {2, 8, "Einstellungen", "Ei&nstellungen", nullptr},
+    {2, 9, "Schliessen", "&Schliessen", nullptr},
+    {1, 0, "Simula", "&Simula", "Simula"},
+    {1, 1, "Verifier", "&Verifier", "Verifier"},
+    {1, 2, "IMSPost", "&IMSPost", "IMSPost"},
+    {1, 3, "PostEXE", "&PostEXE", "PostExe"},
+    {1, 4, "Drahterodieren", "&Draht erodieren", "Drahter"},
+    {1, 5, "QDrill", "&QDrill", "qdrill"},
+    {1, 6, "DefPost", "D&efPost", "DFPost"},
+    {1, 7, "Dfexf", "D&fexf", "Dfexf"},
+    {1, 8, "NcDoc", "&NcDoc", "NcDoku"},
+    {4, 0, "DfDraft", "&DfDraft", "DfDraft"},
+    {6, 0, "GetID", "&GetID", "GetID"},
+    {6, 1, "LicInfo", "&LicInfo", "LicInfo"},
+    {5, 0, "Dtf2Ctf", "&Dtf2Ctf", "Dtf2Ctf"},
+    {5, 1, "DocConv", "D&ocConv", "DocConv"},
+    {5, 2, "Farben", "&Farben", "Farben"},
+    {5, 3, "DIPref", "D&IPref", "DIPref"},
+    {5, 4, "DIRSize", "DI&RSize", "Dirsize"},
+    {5, 5, "CimInfo", "&CimInfo", "CimInfo"},
+};
+
+TEST_F(MainWindow, BarItemsInOrder)
+{
+    std::map<int, std::size_t> counts;
+    for (const ButtonCase& c : kButtons) {
+        SCOPED_TRACE(c.action);
+        const auto& items = bar(c.bar)->Items();
+        ASSERT_LT(static_cast<std::size_t>(c.index), items.size());
+        const TActionClientItem& item = items[static_cast<std::size_t>(c.index)];
+        ASSERT_NE(item.Action, nullptr);
+        EXPECT_EQ(item.Action->Name, c.action);
+        EXPECT_EQ(item.Caption, c.caption);
+        EXPECT_EQ(item.ImageIndex, item.Action->ImageIndex);
+        std::string plain = c.caption;
+        plain.erase(plain.find('&'), 1);
+        EXPECT_EQ(bar(c.bar)->Button(c.index)->accessibleName(), toQString(plain));
+        ++counts[c.bar];
+    }
+    for (const auto& [number, count] : counts)
+        EXPECT_EQ(bar(number)->Items().size(), count);
+}
+
+TEST_F(MainWindow, LaunchKeysAgreeWithTheLaunchersList)
+{
+    std::map<std::string, std::string> keys;
+    for (const LaunchKey& k : LaunchKeys())
+        keys[k.action] = k.key;
+    int launching = 0;
+    for (const ButtonCase& c : kButtons) {
+        if (!c.key)
+            continue;
+        ++launching;
+        EXPECT_EQ(keys[c.action], c.key) << c.action;
+    }
+    EXPECT_EQ(launching, 26);
+}
+
+TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
+{
+    // One distinct program per table line, under the designed names (which differ in case from the
+    // keys for several buttons).
+    std::vector<std::string> lines;
+    for (const std::string& line : DefaultLaunchTable()) {
+        const std::string name = line.substr(0, line.find('='));
+        lines.push_back(name + "=C:\\tools\\" + name + ".exe [-p " + name + "]");
+    }
+    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(lines);
+
+    for (const ButtonCase& c : kButtons) {
+        if (!c.key)
+            continue;
+        SCOPED_TRACE(c.action);
+        shellCalls().clear();
+        QTest::mouseClick(bar(c.bar)->Button(c.index), Qt::LeftButton);
+        ASSERT_EQ(shellCalls().size(), 1u);
+        const ShellCall& call = shellCalls().front();
+        EXPECT_EQ(call.file, upper(std::string(c.key)) + ".EXE");
+        EXPECT_EQ(call.parameters, "-P " + upper(c.key));
+        EXPECT_EQ(call.directory, "C:\\TOOLS\\");
+        EXPECT_EQ(call.operation, "open");
+        EXPECT_EQ(call.showCmd, 1); // normal window
+        EXPECT_EQ(call.owner, Application->Handle());
+    }
+    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+}
+
+TEST_F(MainWindow, EinstellungenOpensTheSettingsWindowModally)
+{
+    bool wasOpen = false;
+    bool mainDisabled = false;
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(Einstellungen_Form1->isVisible());
+        wasOpen = true;
+        mainDisabled =
+            !Ventiro_Form1->isEnabled() || QApplication::activeModalWidget() == Einstellungen_Form1;
+        Einstellungen_Form1->SchliessenExecute();
+    });
+    QTest::mouseClick(Ventiro_Form1->ActionToolBar2->Button(8), Qt::LeftButton);
+    EXPECT_TRUE(wasOpen);
+    EXPECT_TRUE(mainDisabled);
+    EXPECT_FALSE(Einstellungen_Form1->isVisible());
+    EXPECT_TRUE(shellCalls().empty());
+}
+
+TEST_F(MainWindow, AcceleratorLettersRunNothing)
+{
+    const Qt::Key letters[] = {Qt::Key_C, Qt::Key_A, Qt::Key_D, Qt::Key_E, Qt::Key_H, Qt::Key_S,
+                               Qt::Key_N, Qt::Key_V, Qt::Key_I, Qt::Key_F, Qt::Key_G, Qt::Key_L};
+    for (Qt::Key letter : letters) {
+        QTest::keyClick(Ventiro_Form1, letter, Qt::AltModifier);
+        QTest::keyClick(Ventiro_Form1, letter);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shellCalls().empty());
+    EXPECT_TRUE(Ventiro_Form1->isVisible());
+    EXPECT_FALSE(Einstellungen_Form1->isVisible());
+}
+
+TEST_F(MainWindow, StatusBarAndTooltipFollowTheButtonUnderTheMouse)
+{
+    auto* status = Ventiro_Form1->StatusBar1;
+    auto restOn = [](QWidget* w, QPoint at = QPoint(8, 8)) { QTest::mouseMove(w, at); };
+
+    restOn(Ventiro_Form1->ActionToolBar2->Button(0)); // CimE
+    QTRY_COMPARE(QString::fromStdString(status->SimpleText()), QStringLiteral("Cimatron-E starten"));
+    QTRY_VERIFY(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Cimatron-E starten"));
+
+    restOn(Ventiro_Form1->GroupBox1, QPoint(300, 5)); // the group's caption row
+    QTRY_COMPARE(QString::fromStdString(status->SimpleText()), QString());
+
+    restOn(Ventiro_Form1->ActionToolBar2->Button(3)); // DelDi: no hint
+    QTRY_COMPARE(QString::fromStdString(status->SimpleText()), QString());
+    QTRY_VERIFY(!QToolTip::isVisible());
+
+    restOn(Ventiro_Form1->ActionToolBar1->Button(0)); // Simula on a bar without tooltips
+    QTRY_COMPARE(QString::fromStdString(status->SimpleText()), QStringLiteral("Simula"));
+    QTest::qWait(800);
+    EXPECT_FALSE(QToolTip::isVisible());
+
+    restOn(Ventiro_Form1->ActionToolBar5->Button(3)); // DIPref, then DIRSize: both without hint
+    QTRY_COMPARE(QString::fromStdString(status->SimpleText()), QString());
+    restOn(Ventiro_Form1->ActionToolBar5->Button(4));
+    QTest::qWait(50);
+    EXPECT_EQ(status->SimpleText(), "");
+    EXPECT_EQ(Hint(Ventiro_Form1->ActionToolBar5->Button(4)), "");
+    EXPECT_EQ(Hint(Ventiro_Form1->ActionToolBar5), "");
+    EXPECT_EQ(Hint(Ventiro_Form1->GroupBox5), "");
+}
+
+// Closing runs once per process, so each way of closing has its own run (see tests/mainwin.cmake).
+void closeAndCheck(const std::function<void()>& close)
+{
+    const char* way = std::getenv("VENTIRO_CLOSE_WAY");
+    (void)way;
+    QFile::remove(QString::fromStdString(iniPath()));
+    Ventiro_Form1->hide();
+    QTimer::singleShot(0, [close] {
+        QTRY_VERIFY(Ventiro_Form1->isVisible());
+        Ventiro_Form1->move(111, 122);
+        close();
+    });
+    Application->Run();
+    EXPECT_TRUE(Application->Terminated());
+    const std::string ini = readFile(iniPath());
+    EXPECT_NE(ini.find("[Pultaro]\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("[Einstellungenmaske]\r\n"), std::string::npos) << ini;
+}
+
+TEST(MainWindowClose, BySchliessenButton)
+{
+    const char* way = std::getenv("VENTIRO_CLOSE_WAY");
+    if (!way || std::string(way) != "button")
+        GTEST_SKIP() << "runs in its own process";
+    closeAndCheck([] { QTest::mouseClick(Ventiro_Form1->ActionToolBar2->Button(9), Qt::LeftButton); });
+}
+
+TEST(MainWindowClose, ByCloseBox)
+{
+    const char* way = std::getenv("VENTIRO_CLOSE_WAY");
+    if (!way || std::string(way) != "box")
+        GTEST_SKIP() << "runs in its own process";
+    closeAndCheck([] { Ventiro_Form1->close(); });
+}
+
+} // namespace

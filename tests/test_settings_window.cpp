@@ -1,0 +1,168 @@
+#include "app/Einstellungen_Unit1.h"
+
+#include "storage/form_storage.h"
+#include "toolkit/action_toolbar.h"
+#include "toolkit/application.h"
+#include "toolkit/status_bar.h"
+#include "toolkit/value_list_editor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+class AppEnvironment : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "test_settings_window";
+        static char* argv[] = {name, nullptr};
+        m_app = std::make_unique<TApplication>(argc, argv);
+        Application->CreateForm(Einstellungen_Form1);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    std::unique_ptr<TApplication> m_app;
+};
+
+const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+
+std::string readFile(const QString& path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs the window modally; `whileOpen` runs inside the modal loop and ends with Close().
+int openModal(const std::function<void()>& whileOpen)
+{
+    QTimer::singleShot(0, [whileOpen] {
+        whileOpen();
+        Einstellungen_Form1->SchliessenExecute();
+    });
+    return Einstellungen_Form1->ShowModal();
+}
+
+void typeAtEndOf(const std::string& key, const QString& text)
+{
+    TValueListEditor* editor = Einstellungen_Form1->Verknuepfungseditor;
+    int row = 0;
+    ASSERT_TRUE(editor->FindKeyRow(key, row));
+    editor->SetRow(row);
+    QTest::keyClick(editor->InplaceEditor(), Qt::Key_End);
+    QTest::keyClicks(editor->InplaceEditor(), text);
+}
+
+} // namespace
+
+TEST(SettingsWindow, ComponentsAndLayout)
+{
+    TEinstellungen_Form1& form = *Einstellungen_Form1;
+    EXPECT_EQ(form.windowTitle(), QString("Einstellungen"));
+    EXPECT_EQ(form.Left(), 325);
+    EXPECT_EQ(form.Top(), 180);
+    EXPECT_FALSE(form.windowIcon().isNull());
+    ASSERT_EQ(form.ActionToolBar1->Items().size(), 1u);
+    const TActionClientItem& item = form.ActionToolBar1->Items()[0];
+    EXPECT_EQ(item.Caption, "&Schliessen");
+    EXPECT_EQ(item.ImageIndex, 20);
+    EXPECT_EQ(item.Action->Name, "Schliessen");
+    EXPECT_EQ(item.Action->Hint, "Schliessen");
+    EXPECT_EQ(item.Action->Category, "Programm");
+    EXPECT_EQ(form.GroupBox1->title(), QString("Info"));
+    EXPECT_EQ(form.Label1->pos(), QPoint(24, 16));
+    EXPECT_EQ(form.Label1->text(),
+              QString::fromUtf8("Geben Sie unter der Spalte \"Wert\" den Pfad zur Datei ein.\n"
+                                "Parameter f\u00FCr den Programmaufruf geben Sie bitte in eckigen "
+                                "Klammern ein."));
+    EXPECT_TRUE(form.StatusBar1->AutoHint);
+    EXPECT_EQ(form.FormStorage1->IniSection, "Einstellungenmaske");
+    EXPECT_EQ(form.FormStorage1->StoredProps(), std::vector<std::string>{"Verknuepfungseditor.Strings"});
+    EXPECT_EQ(form.FormStorage1->IniFileName,
+              (QCoreApplication::applicationDirPath() + "/Ventiro.ini").toStdString());
+    EXPECT_EQ(form.Verknuepfungseditor->Strings().Count(), 26);
+
+    form.resize(517, 418);
+    form.show();
+    QTRY_COMPARE(form.Verknuepfungseditor->height(), 418 - 26 - 52 - 19);
+    form.resize(517, 600);
+    QTRY_COMPARE(form.Verknuepfungseditor->height(), 600 - 26 - 52 - 19);
+    EXPECT_EQ(form.ActionToolBar1->height(), 26);
+    EXPECT_EQ(form.GroupBox1->height(), 52);
+    EXPECT_EQ(form.StatusBar1->height(), 19);
+    form.hide();
+}
+
+TEST(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("Ventiro.ini");
+    Einstellungen_Form1->FormStorage1->IniFileName = ini.toStdString();
+    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+    const std::string original = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE");
+
+    EXPECT_EQ(openModal([] { typeAtEndOf("CimE", "9"); }), 2);
+    EXPECT_FALSE(Einstellungen_Form1->isVisible());
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"), original + "9");
+    EXPECT_NE(readFile(ini).find("[Einstellungenmaske.Verknuepfungseditor_Strings]"), std::string::npos);
+
+    // Whatever the memory holds, opening brings back what the file holds.
+    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign({"CimE=other"});
+    std::string seen;
+    openModal([&seen] { seen = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"); });
+    EXPECT_EQ(seen, original + "9");
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Strings().Count(), 26);
+}
+
+TEST(SettingsWindow, FailedWriteIsReportedAndEditsStayInMemory)
+{
+    QTemporaryDir dir;
+    const QString good = dir.filePath("Ventiro.ini");
+    Einstellungen_Form1->FormStorage1->IniFileName = good.toStdString();
+    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+    openModal([] {});
+    const std::string saved = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE");
+
+    // A file in place of the folder: no user, root included, can create the INI file there.
+    QFile blocker(dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString bad = dir.filePath("blocker/Ventiro.ini");
+    Einstellungen_Form1->FormStorage1->IniFileName = bad.toStdString();
+    QString message;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&message] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            message = box->text();
+            box->accept();
+        }
+    });
+    watcher.start(10);
+    openModal([] { typeAtEndOf("CimE", "X"); });
+    watcher.stop();
+    EXPECT_EQ(message, QString("Unable to write to ") + bad);
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"), saved + "X");
+
+    Einstellungen_Form1->FormStorage1->IniFileName = good.toStdString();
+    std::string seen;
+    openModal([&seen] { seen = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"); });
+    EXPECT_EQ(seen, saved);
+}

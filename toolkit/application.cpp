@@ -1,0 +1,273 @@
+#include "application.h"
+
+#include "ansi.h"
+#include "forms.h"
+#include "status_bar.h"
+
+#include <QCursor>
+#include <QHelpEvent>
+#include <QMessageBox>
+#include <QProxyStyle>
+#include <QToolTip>
+
+#include <cstdio>
+#include <dlfcn.h>
+#include <typeinfo>
+
+TApplication* Application = nullptr;
+
+namespace {
+
+// Tooltips appear 500 ms after the pointer rests on a control.
+class HintStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override
+    {
+        if (hint == SH_ToolTip_WakeUpDelay)
+            return 500;
+        if (hint == SH_ToolTip_FallAsleepDelay)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+std::string withFullStop(std::string text)
+{
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+        text += '.';
+    return text;
+}
+
+std::string shortHint(const std::string& hint)
+{
+    const auto bar = hint.find('|');
+    return bar == std::string::npos ? hint : hint.substr(0, bar);
+}
+
+std::string longHint(const std::string& hint)
+{
+    const auto bar = hint.find('|');
+    return bar == std::string::npos ? hint : hint.substr(bar + 1);
+}
+
+// The first non-empty hint from the control up through its parents.
+std::string hintAt(const QWidget* control)
+{
+    for (const QWidget* w = control; w != nullptr; w = w->parentWidget()) {
+        const std::string h = Hint(w);
+        if (!h.empty())
+            return h;
+        if (w->isWindow())
+            break;
+    }
+    return std::string();
+}
+
+bool offerHint(QWidget* window, const std::string& hint)
+{
+    if (window == nullptr)
+        return false;
+    bool taken = false;
+    for (TStatusBar* bar : window->findChildren<TStatusBar*>()) {
+        if (bar->AutoHint && bar->window() == window) {
+            bar->SetSimpleText(hint);
+            taken = true;
+        }
+    }
+    return taken;
+}
+
+} // namespace
+
+std::string ApplicationErrorText(const char* className, const std::string& message)
+{
+    Dl_info info{};
+    void* here = __builtin_return_address(0);
+    std::uintptr_t offset = 0;
+    std::string module = "ventiro";
+    if (dladdr(here, &info) != 0) {
+        offset = reinterpret_cast<std::uintptr_t>(here) - reinterpret_cast<std::uintptr_t>(info.dli_fbase);
+        if (info.dli_fname != nullptr) {
+            module = info.dli_fname;
+            const auto slash = module.find_last_of('/');
+            if (slash != std::string::npos)
+                module.erase(0, slash + 1);
+        }
+    }
+    char address[16];
+    std::snprintf(address, sizeof address, "%08X", static_cast<unsigned>(offset & 0xFFFFFFFFu));
+    const bool stop = !message.empty() && message.back() != '.';
+    return std::string("Exception ") + className + " in module " + module + " at " + address + ".\r\n" +
+           message + (stop ? "." : "") + "\r\n";
+}
+
+void ShowApplicationError(const std::string& text)
+{
+    std::fprintf(stderr, "Application Error: %s", text.c_str());
+    if (qEnvironmentVariableIsSet("VENTIRO_NO_ERROR_BOX"))
+        return;
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), toQString(text),
+                    QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    Application = this;
+    setStyle(new HintStyle(style()->name()));
+    m_hidden = new QWidget();
+    m_hidden->setAttribute(Qt::WA_DontShowOnScreen);
+    const QIcon icon(QStringLiteral(":/MAINICON.png"));
+    if (!icon.isNull())
+        setWindowIcon(icon);
+}
+
+TApplication::~TApplication()
+{
+    // Last created first: the settings window goes before the main window. Each window hears of its
+    // end while its controls still exist.
+    m_destroying = true;
+    QToolTip::hideText();
+    for (auto it = m_forms.rbegin(); it != m_forms.rend(); ++it) {
+        TForm* form = *it;
+        form->hide();
+        form->DoDestroy();
+        delete form;
+    }
+    m_forms.clear();
+    delete m_hidden;
+    if (Application == this)
+        Application = nullptr;
+}
+
+void TApplication::Initialize()
+{
+    // The component object model only exists on Windows; nothing to prepare here.
+}
+
+void TApplication::SetTitle(const std::string& title)
+{
+    if (Title() != title.substr(0, 255))
+        m_hidden->setWindowTitle(toQString(title));
+}
+
+std::string TApplication::Title() const
+{
+    return toAnsi(m_hidden->windowTitle()).substr(0, 255);
+}
+
+void TApplication::registerForm(TForm* form)
+{
+    m_forms.push_back(form);
+    if (m_mainForm == nullptr) {
+        m_mainForm = form;
+        form->winId();
+    }
+}
+
+void TApplication::Run()
+{
+    m_running = true;
+    if (m_mainForm != nullptr) {
+        const QByteArray show = qgetenv("VENTIRO_SHOWCMD");
+        if (show == "3")
+            m_mainForm->setWindowState(Qt::WindowMaximized);
+        if (show == "7")
+            m_mainForm->showMinimized();
+        else
+            m_mainForm->show();
+    }
+    if (!m_terminated)
+        exec();
+    m_running = false;
+}
+
+void TApplication::Terminate()
+{
+    m_terminated = true;
+    QMetaObject::invokeMethod(
+        this, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+void* TApplication::Handle() const
+{
+    return reinterpret_cast<void*>(m_hidden->winId());
+}
+
+void TApplication::HandleException(std::exception_ptr error)
+{
+    if (!error)
+        return;
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
+    try {
+        std::rethrow_exception(error);
+    } catch (const EAbort&) {
+    } catch (const Exception& e) {
+        ShowException(e);
+    } catch (const std::exception& e) {
+        ShowApplicationError(ApplicationErrorText(typeid(e).name(), e.what()));
+    } catch (...) {
+        ShowApplicationError(ApplicationErrorText("unknown", std::string()));
+    }
+}
+
+void TApplication::ShowException(const Exception& error)
+{
+    const std::string text = withFullStop(error.Message());
+    if (m_exceptionHook) {
+        m_exceptionHook(Title(), text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, toQString(Title()), toQString(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void TApplication::updateHint(const QWidget* under)
+{
+    const std::string hint = under ? longHint(hintAt(under)) : std::string();
+    if (hint == m_hint)
+        return;
+    m_hint = hint;
+    if (!offerHint(activeWindow(), hint) && m_mainForm != nullptr)
+        offerHint(m_mainForm, hint);
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        if (receiver->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(receiver);
+            switch (event->type()) {
+            case QEvent::Enter:
+                updateHint(widget);
+                break;
+            case QEvent::Leave:
+                QMetaObject::invokeMethod(
+                    this, [this] { updateHint(widgetAt(QCursor::pos())); }, Qt::QueuedConnection);
+                break;
+            case QEvent::ToolTip: {
+                const std::string tip = shortHint(hintAt(widget));
+                if (!ShowHintInForce(widget) || tip.empty()) {
+                    QToolTip::hideText();
+                    return true;
+                }
+                auto* help = static_cast<QHelpEvent*>(event);
+                QToolTip::showText(help->globalPos(), toQString(tip), widget, QRect(), 2500);
+                return true;
+            }
+            default:
+                break;
+            }
+        }
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        HandleException(std::current_exception());
+        return false;
+    }
+}

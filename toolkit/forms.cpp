@@ -1,0 +1,323 @@
+#include "forms.h"
+
+#include "application.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <cmath>
+
+namespace {
+
+// The frame a sizeable window has on the reference desktop; used where the window system gives no
+// frame of its own (offscreen, a bare X server), so that the stored rectangles read the same.
+constexpr int kFrameX = 8;
+constexpr int kFrameY = 27;
+constexpr int kFrameLeft = 4;
+constexpr int kFrameTop = 23;
+
+bool equalNoCase(const std::string& a, const std::string& b)
+{
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+TForm::TForm(const std::string& name, const TRect& outer) : QWidget(nullptr, Qt::Window), m_name(name)
+{
+    setObjectName(QString::fromStdString(name));
+    move(outer.left, outer.top);
+    resize(outer.right - outer.left - kFrameX, outer.bottom - outer.top - kFrameY);
+}
+
+TForm::~TForm() = default;
+
+void TForm::SetCaption(const std::string& caption)
+{
+    setWindowTitle(toQString(caption));
+}
+
+QSize TForm::frameExtra() const
+{
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    if (frame.size() != client.size())
+        return {frame.width() - client.width(), frame.height() - client.height()};
+    return {kFrameX, kFrameY};
+}
+
+void TForm::setVisible(bool visible)
+{
+    // The show handler runs while the window is still hidden, so a restored placement is in force
+    // before the window appears.
+    if (visible && !isVisible() && !m_inShowHandler && m_onShow) {
+        m_inShowHandler = true;
+        try {
+            m_onShow();
+        } catch (...) {
+            HandleException(std::current_exception());
+        }
+        m_inShowHandler = false;
+    }
+    QWidget::setVisible(visible);
+}
+
+void TForm::closeEvent(QCloseEvent* event)
+{
+    bool canClose = true;
+    if (m_onCloseQuery) {
+        try {
+            m_onCloseQuery(canClose);
+        } catch (...) {
+            HandleException(std::current_exception());
+        }
+    }
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    if (Application != nullptr && Application->MainForm() == this) {
+        // The main window stays on screen; the application ends its loop.
+        event->ignore();
+        Application->Terminate();
+        return;
+    }
+    if (m_inModal && m_modalResult == 0)
+        m_modalResult = 2;
+    event->accept();
+    if (m_modalLoop != nullptr)
+        m_modalLoop->quit();
+}
+
+int TForm::ShowModal()
+{
+    m_modalResult = 0;
+    m_inModal = true;
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    QEventLoop loop;
+    m_modalLoop = &loop;
+    if (isVisible())
+        loop.exec();
+    m_modalLoop = nullptr;
+    m_inModal = false;
+    hide();
+    setWindowModality(Qt::NonModal);
+    return m_modalResult == 0 ? 2 : m_modalResult;
+}
+
+void TForm::Close()
+{
+    close();
+}
+
+void TForm::DoDestroy()
+{
+    if (!m_onDestroy)
+        return;
+    try {
+        m_onDestroy();
+    } catch (...) {
+        HandleException(std::current_exception());
+    }
+}
+
+void TForm::RegisterComponent(const std::string& name, QObject* component, TValueListStrings* strings)
+{
+    m_components.push_back({name, component, strings});
+}
+
+bool TForm::HasComponent(const std::string& component) const
+{
+    for (const Component& c : m_components) {
+        if (equalNoCase(c.name, component))
+            return true;
+    }
+    return false;
+}
+
+TValueListStrings* TForm::FindStringsProperty(const std::string& component, const std::string& property)
+{
+    if (!equalNoCase(property, "Strings"))
+        return nullptr;
+    for (const Component& c : m_components) {
+        if (equalNoCase(c.name, component))
+            return c.strings;
+    }
+    return nullptr;
+}
+
+TWindowPlacement TForm::GetWindowPlacement() const
+{
+    TWindowPlacement p;
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    const QSize extra = frameExtra();
+    const QRect frame = frameGeometry();
+    const bool realFrame = frame.size() != geometry().size();
+    const int left = realFrame && !(isMaximized() || isMinimized()) ? frame.left() : x();
+    const int top = realFrame && !(isMaximized() || isMinimized()) ? frame.top() : y();
+    p.rcNormalPosition = {left, top, left + normal.width() + extra.width(),
+                          top + normal.height() + extra.height()};
+    if (isVisible() && isMinimized())
+        p.showCmd = SW_SHOWMINIMIZED;
+    else if (isVisible() && isMaximized())
+        p.showCmd = SW_SHOWMAXIMIZED;
+    else
+        p.showCmd = SW_SHOWNORMAL;
+    return p;
+}
+
+void TForm::SetWindowPlacement(const TWindowPlacement& placement)
+{
+    const QSize extra = frameExtra();
+    QRect outer(QPoint(placement.rcNormalPosition.left, placement.rcNormalPosition.top),
+                QPoint(placement.rcNormalPosition.right - 1, placement.rcNormalPosition.bottom - 1));
+    // A window saved on a monitor that is gone comes back onto the nearest screen.
+    bool onScreen = false;
+    QScreen* nearest = QGuiApplication::primaryScreen();
+    double best = 1e18;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        if (g.intersects(outer))
+            onScreen = true;
+        const QPoint d = g.center() - outer.center();
+        const double dist = std::hypot(d.x(), d.y());
+        if (dist < best) {
+            best = dist;
+            nearest = screen;
+        }
+    }
+    if (!onScreen && nearest != nullptr) {
+        const QRect g = nearest->availableGeometry();
+        outer.moveLeft(std::clamp(outer.left(), g.left(), std::max(g.left(), g.right() - outer.width() + 1)));
+        outer.moveTop(std::clamp(outer.top(), g.top(), std::max(g.top(), g.bottom() - outer.height() + 1)));
+    }
+    move(outer.left(), outer.top());
+    resize(std::max(0, outer.width() - extra.width()), std::max(0, outer.height() - extra.height()));
+    if (!isVisible() || placement.showCmd == SW_HIDE)
+        return;
+    if (placement.showCmd == SW_SHOWMINIMIZED)
+        showMinimized();
+    else if (placement.showCmd == SW_SHOWMAXIMIZED)
+        showMaximized();
+}
+
+bool TForm::Visible() const
+{
+    return isVisible();
+}
+
+bool TForm::HandleAllocated() const
+{
+    return internalWinId() != 0 || isVisible();
+}
+
+int TForm::Left() const
+{
+    return x();
+}
+
+int TForm::Top() const
+{
+    return y();
+}
+
+int TForm::Width() const
+{
+    return width() + frameExtra().width();
+}
+
+int TForm::Height() const
+{
+    return height() + frameExtra().height();
+}
+
+TFormBorderStyle TForm::BorderStyle() const
+{
+    return TFormBorderStyle::bsSizeable;
+}
+
+TWindowState TForm::WindowState() const
+{
+    if (windowState() & Qt::WindowMinimized)
+        return TWindowState::wsMinimized;
+    if (windowState() & Qt::WindowMaximized)
+        return TWindowState::wsMaximized;
+    return TWindowState::wsNormal;
+}
+
+void TForm::SetWindowState(TWindowState state)
+{
+    // A hidden window keeps the state and takes it on when it is shown.
+    switch (state) {
+    case TWindowState::wsMinimized:
+        setWindowState(Qt::WindowMinimized);
+        break;
+    case TWindowState::wsMaximized:
+        setWindowState(Qt::WindowMaximized);
+        break;
+    case TWindowState::wsNormal:
+        setWindowState(Qt::WindowNoState);
+        break;
+    }
+}
+
+void TForm::UpdateWindow()
+{
+    if (isVisible())
+        repaint();
+}
+
+bool TForm::IsMainForm() const
+{
+    return Application == nullptr || Application->MainForm() == nullptr || Application->MainForm() == this;
+}
+
+bool TForm::ApplicationIconic() const
+{
+    return Application != nullptr && Application->MainForm() != nullptr &&
+           Application->MainForm()->isMinimized();
+}
+
+void TForm::PostApplicationMinimize()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { showMinimized(); }, Qt::QueuedConnection);
+}
+
+int TForm::SystemMetric(int index) const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    switch (index) {
+    case SM_CXSCREEN:
+        return screen ? screen->geometry().width() : 0;
+    case SM_CYSCREEN:
+        return screen ? screen->geometry().height() : 0;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+        return 3;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+int TForm::PixelsPerInch() const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? static_cast<int>(std::lround(screen->logicalDotsPerInch())) : 96;
+}
+
+void TForm::HandleException(std::exception_ptr error)
+{
+    if (Application != nullptr)
+        Application->HandleException(error);
+}

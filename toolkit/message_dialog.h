@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+// The dialog behind ShowMessage: a word-wrapped message and one "OK" button, sized in dialog units
+// of its font, captioned with the application title. The text is shown exactly as written.
+class TMessageForm : public QDialog
+{
+public:
+    explicit TMessageForm(const std::string& message);
+
+    QLabel* Message = nullptr;
+    QPushButton* OK = nullptr;
+
+    // What Ctrl+C puts on the clipboard.
+    std::string ClipboardText() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void reject() override;
+
+private:
+    std::string m_message;
+    std::string m_caption;
+};
