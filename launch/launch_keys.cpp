@@ -1,8 +1,10 @@
 #include "launch_keys.h"
 
+#include <cstring>
+
 const std::array<LaunchKey, 26>& LaunchKeys()
 {
-    static const std::array<LaunchKey, 26> keys = {{
+    static constexpr std::array<LaunchKey, 26> keys = {{
         {"CimE", "CimE"},
         {"CatiaR2D", "CatiaR2D"},
         {"DeleteWa", "Delwa"},
@@ -31,4 +33,15 @@ const std::array<LaunchKey, 26>& LaunchKeys()
         {"CimInfo", "CimInfo"},
     }};
     return keys;
+}
+
+const char* LaunchKeyOf(const char* action)
+{
+    if (action == nullptr)
+        return nullptr;
+    for (const LaunchKey& entry : LaunchKeys()) {
+        if (std::strcmp(entry.action, action) == 0)
+            return entry.key;
+    }
+    return nullptr;
 }

@@ -4,68 +4,82 @@
 
 #include <array>
 
-std::string UpperCaseAscii(std::string text)
+std::string UpperCaseAscii(const std::string& text)
 {
-    for (char& c : text) {
+    std::string upper = text;
+    for (char& c : upper) {
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
     }
-    return text;
+    return upper;
 }
 
-CommandParts SplitCommand(const std::string& entry)
+SplitCommandResult SplitCommand(const std::string& entry)
 {
-    const auto npos = std::string::npos;
-    const std::size_t p1 = entry.find('[');
-    const std::size_t p2 = entry.find(']');
-    // A separator inside the bracketed parameters (D:\Y in "A.EXE [D:\Y]") must not end the directory.
-    const bool pair = p1 != npos && p2 != npos && p2 > p1;
+    const std::size_t open = entry.find('[');
+    const std::size_t close = entry.find(']');
 
-    std::size_t d = npos;
-    for (std::size_t i = entry.size(); i-- > 0;) {
-        if (pair && i >= p1 && i <= p2)
+    // The first "[" with the first "]" after it. Separators inside that pair belong to the
+    // parameters (e.g. a path given as a parameter) and must not end the directory.
+    std::size_t pairOpen = std::string::npos;
+    std::size_t pairClose = std::string::npos;
+    if (open != std::string::npos) {
+        pairClose = entry.find(']', open + 1);
+        if (pairClose != std::string::npos)
+            pairOpen = open;
+    }
+
+    std::size_t dirEnd = 0; // number of characters of the directory
+    for (std::size_t i = entry.size(); i > 0; --i) {
+        const std::size_t pos = i - 1;
+        if (pairOpen != std::string::npos && pos > pairOpen && pos < pairClose)
             continue;
-        const char c = entry[i];
+        const char c = entry[pos];
         if (c == '\\' || c == '/' || c == ':') {
-            d = i;
+            dirEnd = i;
             break;
         }
     }
 
-    CommandParts parts;
-    if (d != npos) {
-        parts.directory = entry.substr(0, d + 1);
-        parts.program = entry.substr(d + 1);
-    } else {
-        parts.program = entry;
-    }
+    SplitCommandResult parts;
+    parts.directory = entry.substr(0, dirEnd);
+    parts.program = entry.substr(dirEnd);
 
-    if (p1 == npos) {
-        parts.parameters = "-";
+    if (open == std::string::npos) {
+        parts.parameters.push_back('-'); // (not "= \"-\"": GCC 12 warns falsely there)
         return parts;
     }
-    if (pair)
-        parts.parameters = entry.substr(p1 + 1, p2 - p1 - 1);
+    if (close != std::string::npos && close > open)
+        parts.parameters = entry.substr(open + 1, close - open - 1);
+
     const std::size_t q1 = parts.program.find('[');
     const std::size_t q2 = parts.program.find(']');
-    if (q1 != npos && q2 != npos && q2 >= q1)
+    if (q1 != std::string::npos && q2 != std::string::npos && q2 >= q1)
         parts.program.erase(q1, q2 - q1 + 1);
     return parts;
 }
 
 int ShowCommand(int showIndex)
 {
-    static constexpr std::array<int, 10> kShow = {0, 6, 9, 5, 3, 2, 7, 8, 4, 1};
-    if (showIndex < 0 || showIndex >= static_cast<int>(kShow.size()))
+    // Indexed in the alphabetical order of the Windows constants' names: SW_HIDE, SW_MINIMIZE,
+    // SW_RESTORE, SW_SHOW, SW_SHOWMAXIMIZED, SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE, SW_SHOWNA,
+    // SW_SHOWNOACTIVATE, SW_SHOWNORMAL.
+    static constexpr std::array<int, 10> commands = {0, 6, 9, 5, 3, 2, 7, 8, 4, 1};
+    if (showIndex < 0 || showIndex >= static_cast<int>(commands.size()))
         return 0;
-    return kShow[static_cast<std::size_t>(showIndex)];
+    return commands[static_cast<std::size_t>(showIndex)];
 }
 
-std::string ErrorText(int code)
+const char* ErrorText(std::intptr_t code)
 {
+    // Windows-1252 text; the umlauts are written as escapes so that the bytes do not depend on the
+    // encoding of this file.
     switch (code) {
     case 0:
-        return "Zuwenig Speicher, ausf\xFChrbare Datei war zerst\xF6rt, Relokationswerte waren ung\xFCltig";
+        return "Zuwenig Speicher, ausf\xFC"
+               "hrbare Datei war zerst\xF6"
+               "rt, Relokationswerte waren ung\xFC"
+               "ltig";
     case 2:
         return "Datei wurde nicht gefunden.";
     case 3:
@@ -74,54 +88,75 @@ std::string ErrorText(int code)
         return "Fehler beim gemeinsamen Zugriff auf eine Datei im Netz oder Fehler beim Zugriff auf eine "
                "gesperrte Datei im Netz.";
     case 6:
-        return "Bibliothek forderte separate Datensegmente f\xFCr jede Task an.";
+        return "Bibliothek forderte separate Datensegmente f\xFC"
+               "r jede Task an.";
     case 8:
         return "Zuwenig Speicher, um die Anwendung zu starten.";
     case 10:
         return "Falsche Windows-Version.";
     case 11:
-        return "Ung\xFCltige ausf\xFChrbare Datei. Entweder keine Windows-Anwendung oder Fehler in der "
-               "EXE-Datei.";
+        return "Ung\xFC"
+               "ltige ausf\xFC"
+               "hrbare Datei. Entweder keine Windows-Anwendung oder Fehler in der EXE-Datei.";
     case 12:
-        return "Anwendung f\xFCr ein anderes Betriebssystem.";
+        return "Anwendung f\xFC"
+               "r ein anderes Betriebssystem.";
     case 13:
-        return "Anwendung f\xFCr MS-DOS 4.0.";
+        return "Anwendung f\xFC"
+               "r MS-DOS 4.0.";
     case 14:
-        return "Typ der ausf\xFChrbaren Datei unbekannt.";
+        return "Typ der ausf\xFC"
+               "hrbaren Datei unbekannt.";
     case 15:
-        return "Versuch, eine Real-Mode-Anwendung (f\xFCr eine fr\xFChere Windows-Version) zu laden.";
+        return "Versuch, eine Real-Mode-Anwendung (f\xFC"
+               "r eine fr\xFC"
+               "here Windows-Version) zu laden.";
     case 16:
-        return "Versuch, eine zweite Instanz einer ausf\xFChrbaren Datei mit mehreren Datensegmenten, die "
-               "nicht als nur lesbar gekennzeichnet waren, zu laden.";
+        return "Versuch, eine zweite Instanz einer ausf\xFC"
+               "hrbaren Datei mit mehreren Datensegmenten, die nicht als nur lesbar gekennzeichnet "
+               "waren, zu laden.";
     case 19:
-        return "Versuch, eine komprimierte ausf\xFChrbare Datei zu laden. Die Datei mu\xDF dekomprimiert "
-               "werden, bevor sie geladen werden kann.";
+        return "Versuch, eine komprimierte ausf\xFC"
+               "hrbare Datei zu laden. Die Datei mu\xDF"
+               " dekomprimiert werden, bevor sie geladen werden kann.";
     case 20:
-        return "Ung\xFCltige dynamische Linkbibliothek (DLL). Eine der DLLs, die ben\xF6tigt wurde, um die "
-               "Anwendung auszuf\xFChren, war besch\xE4"
+        return "Ung\xFC"
+               "ltige dynamische Linkbibliothek (DLL). Eine der DLLs, die ben\xF6"
+               "tigt wurde, um die Anwendung auszuf\xFC"
+               "hren, war besch\xE4"
                "digt.";
     default:
-        return std::string();
+        return "";
     }
 }
 
-std::string FailureMessage(const CommandParts& parts, int code)
+std::string FailureMessage(const SplitCommandResult& parts, std::intptr_t code)
 {
-    return "Verzeichnis: " + parts.directory + "\rProgramm: " + parts.program +
-           "\rParameter: " + parts.parameters + "\r\r" + ErrorText(code);
+    const char cr = '\r';
+    std::string message = "Verzeichnis: " + parts.directory;
+    message += cr;
+    message += "Programm: " + parts.program;
+    message += cr;
+    message += "Parameter: " + parts.parameters;
+    message += cr;
+    message += cr;
+    message += ErrorText(code);
+    return message;
 }
 
 void LaunchProgram(const TValueListStrings& table, const std::string& key, int showIndex,
                    const LaunchServices& services)
 {
-    const CommandParts parts = SplitCommand(UpperCaseAscii(ValueOfKey(table, key)));
-    const int show = ShowCommand(showIndex);
+    const SplitCommandResult parts = SplitCommand(UpperCaseAscii(ValueOfKey(table, key)));
+    const int showCmd = ShowCommand(showIndex);
     const std::intptr_t raw =
-        services.shellOpen ? services.shellOpen(services.ownerWindow, "open", parts.program.c_str(),
-                                                parts.parameters.c_str(), parts.directory.c_str(), show)
-                           : platform::ShellExecuteA(services.ownerWindow, "open", parts.program.c_str(),
-                                                     parts.parameters.c_str(), parts.directory.c_str(), show);
-    const auto result = static_cast<std::int32_t>(raw);
+        services.shellOpen
+            ? services.shellOpen(services.ownerWindow, "open", parts.program.c_str(),
+                                 parts.parameters.c_str(), parts.directory.c_str(), showCmd)
+            : platform::ShellExecuteA(services.ownerWindow, "open", parts.program.c_str(),
+                                      parts.parameters.c_str(), parts.directory.c_str(), showCmd);
+    // The shell's result is read as a signed 32-bit number.
+    const std::int32_t result = static_cast<std::int32_t>(raw);
     if (result > 32)
         return;
     if (services.showMessage)

@@ -21,28 +21,33 @@ struct LaunchServices
     ShellOpenFn shellOpen;       // empty: the platform's shell open
 };
 
-struct CommandParts
+void LaunchProgram(const TValueListStrings& table, const std::string& key, int showIndex,
+                   const LaunchServices& services);
+
+// The three parts a command entry is split into, as they are handed to the shell.
+struct SplitCommandResult
 {
     std::string directory;
     std::string program;
     std::string parameters;
+
+    bool operator==(const SplitCommandResult&) const = default;
 };
 
-// Only the ASCII letters a-z change; every other byte stays as it is.
-std::string UpperCaseAscii(std::string text);
+// Only the ASCII letters a-z become capitals; every other byte stays as it is.
+std::string UpperCaseAscii(const std::string& text);
 
-// Splits an upper-cased command entry. The directory ends at the last "\", "/" or ":" outside the
-// first "[...]" pair; the parameters are the text inside that pair, "-" when there is no "[".
-CommandParts SplitCommand(const std::string& entry);
+// Splits an already upper-cased command entry. The directory ends at the last "\", "/" or ":" that
+// is not inside the first "[" ... "]" pair; the parameters are the text between the first "[" and
+// the first "]", or "-" when there is no "[" at all.
+SplitCommandResult SplitCommand(const std::string& entry);
 
-// The show command for a show index 0 to 9; any other index hides the window (0).
+// The window show command for a show index 0-9; any other index hides the window (0).
 int ShowCommand(int showIndex);
 
 // The German text for a shell result of 32 or less; empty for codes without a text.
-std::string ErrorText(int code);
+const char* ErrorText(std::intptr_t code);
 
-// "Verzeichnis: ...\rProgramm: ...\rParameter: ...\r\r<error text>"
-std::string FailureMessage(const CommandParts& parts, int code);
-
-void LaunchProgram(const TValueListStrings& table, const std::string& key, int showIndex,
-                   const LaunchServices& services);
+// "Verzeichnis: ...", "Programm: ...", "Parameter: ...", an empty line and the error text, joined by
+// single carriage returns.
+std::string FailureMessage(const SplitCommandResult& parts, std::intptr_t code);

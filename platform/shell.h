@@ -4,16 +4,19 @@
 #include <string>
 #include <vector>
 
-// Opens a file with the shell, as the Windows call of the same name with the verb "open" does:
-// a result above 32 is success; 32 or less is an error code (2 file not found, 3 path not found,
-// 5 access denied, 8 out of memory, 11 not a valid executable, 31 no association).
-// The started program is not waited for.
+// Shell open with the semantics of the Windows call of the same name and the verb "open": the file
+// is started (a program) or opened with its opener (a document or folder), not waited for. The
+// result is above 32 on success, otherwise an error code: 0 or 8 out of memory, 2 file not found,
+// 3 path not found, 5 access denied, 11 not a valid executable, 26 sharing violation, 31 no
+// association. All text is 8-bit Windows-1252.
 namespace platform {
 
-std::intptr_t ShellExecuteA(void* owner, const char* operation, const char* file, const char* parameters,
+std::intptr_t ShellExecuteA(void* hwnd, const char* operation, const char* file, const char* parameters,
                             const char* directory, int showCmd);
 
-// Splits a command line into arguments by the rules of the Windows C runtime.
-std::vector<std::string> SplitCommandLine(const std::string& line);
+// Splits a command line into arguments the way a Windows program's C runtime does: blanks and tabs
+// separate, '"' starts and ends quoting, '""' inside quotes is one '"', 2n backslashes before a '"'
+// give n backslashes and the quote acts, 2n+1 give n backslashes and a literal '"'.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
 } // namespace platform

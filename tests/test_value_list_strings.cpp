@@ -4,82 +4,143 @@
 
 #include <gtest/gtest.h>
 
-TEST(LaunchTable, EveryActionKeyReachesItsDefaultLine)
+#include <set>
+
+namespace {
+
+TEST(DefaultLaunchTable, HasTheTwentySixLinesInOrder)
 {
-    const TValueListStrings table(DefaultLaunchTable());
-    ASSERT_EQ(table.Count(), 26);
-    // The action order differs from the table order only for Hotline / DelVerif.
-    const int expectedLine[26] = {1,  2,  3,  4,  6,  5,  7,  8,  9,  10, 11, 12, 13,
+    const auto& lines = DefaultLaunchTable();
+    ASSERT_EQ(lines.size(), 26u);
+    EXPECT_EQ(lines.front(), "CimE=c:\\cim4\\cim_e\\CimatronE_Launcher.exe [-LANG German]");
+    EXPECT_EQ(lines[14], "DFPost=C:\\Cim4\\Cim_E\\dfstrd.exe [p]");
+    EXPECT_EQ(lines.back(), "ciminfo=C:\\Cim4\\Cim_E\\ciminfo.exe");
+
+    // All names are distinct even without regard to case.
+    const TValueListStrings table(lines);
+    std::set<std::string> folded;
+    for (int i = 0; i < table.Count(); ++i) {
+        std::string name = table.Names(i);
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        folded.insert(name);
+        EXPECT_EQ(table.Names(i) + "=" + table.ValueFromIndex(i), lines[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(folded.size(), 26u);
+}
+
+TEST(LaunchKeys, EveryActionReachesItsDefaultLine)
+{
+    // Default line (counted from 1) that each action's key reaches, in the order of the actions.
+    const int expectedRows[26] = {1,  2,  3,  4,  6,  5,  7,  8,  9,  10, 11, 12, 13,
                                   14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26};
-    for (std::size_t i = 0; i < LaunchKeys().size(); ++i) {
-        int row = 0;
-        ASSERT_TRUE(FindKeyRow(table, LaunchKeys()[i].key, row)) << LaunchKeys()[i].key;
-        EXPECT_EQ(row, expectedLine[i]) << LaunchKeys()[i].key;
-        EXPECT_EQ(ValueOfKey(table, LaunchKeys()[i].key), table.ValueFromIndex(row - 1));
-    }
-    EXPECT_EQ(ValueOfKey(table, "qdrill"), "C:\\Cim4\\Cim_E\\quickdrill\\quickdrill.exe");
-    EXPECT_EQ(ValueOfKey(table, "Delwa"), "C:\\Cim4\\Cim_E\\delwa.bat");
-}
-
-TEST(LaunchTable, LinesSplitAtTheFirstEqualsSignWithNothingTrimmed)
-{
-    struct Case
-    {
-        std::vector<std::string> lines;
-        std::string key;
-        std::string value;
-        bool found;
-    };
-    const Case cases[] = {
-        {{"Simula=A", "simula=B"}, "Simula", "A", true},
-        {{"CimE =X"}, "CimE", "", false},
-        {{"CimE= X"}, "CimE", " X", true},
-        {{"Farben=a=b"}, "Farben", "a=b", true},
-        {{"Farben="}, "Farben", "", true},
-        {{"", "CimE", "=x"}, "CimE", "", false},
-        {{"=x"}, "", "x", true},
-        {{}, "CimE", "", false},
-        {{"\xC4rger=1"}, "\xE4RGER", "1", true}, // Windows-1252 letters fold
-        {{"caf\xE9=1"}, "cafe", "", false},      // accents count
-        {{"co-op=1"}, "coop", "", false},
-    };
-    for (const Case& c : cases) {
-        const TValueListStrings table(c.lines);
+    const TValueListStrings table(DefaultLaunchTable());
+    const auto& keys = LaunchKeys();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        SCOPED_TRACE(keys[i].action);
         int row = -1;
-        EXPECT_EQ(FindKeyRow(table, c.key, row), c.found) << c.key;
-        EXPECT_EQ(ValueOfKey(table, c.key), c.value) << c.key;
+        ASSERT_TRUE(FindKeyRow(table, keys[i].key, row));
+        EXPECT_EQ(row, expectedRows[i]);
+        EXPECT_EQ(ValueOfKey(table, keys[i].key), table.ValueFromIndex(row - 1));
     }
-    const TValueListStrings odd({"no equals sign", "k=v"});
-    EXPECT_EQ(odd.Names(0), "");
-    EXPECT_EQ(odd.ValueFromIndex(0), "no equals sign");
+    EXPECT_STREQ(LaunchKeyOf("DeleteWa"), "Delwa");
+    EXPECT_STREQ(LaunchKeyOf("Drahterodieren"), "Drahter");
+    EXPECT_STREQ(LaunchKeyOf("NcDoc"), "NcDoku");
+    EXPECT_EQ(LaunchKeyOf("Einstellungen"), nullptr);
+    EXPECT_EQ(LaunchKeyOf("Schliessen"), nullptr);
 }
 
-TEST(LaunchTable, CaseInsensitiveCompareFollowsWindows1252Pairs)
+struct LookupCase
+{
+    const char* name;
+    std::vector<std::string> lines;
+    std::string key;
+    std::string value;
+    int row; // 0: not found
+};
+
+class Lookup : public testing::TestWithParam<LookupCase>
+{};
+
+TEST_P(Lookup, FindsTheFirstMatchingName)
+{
+    const LookupCase& c = GetParam();
+    const TValueListStrings table(c.lines);
+    EXPECT_EQ(ValueOfKey(table, c.key), c.value);
+    int row = -7;
+    EXPECT_EQ(FindKeyRow(table, c.key, row), c.row != 0);
+    EXPECT_EQ(row, c.row != 0 ? c.row : -7);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EdgeCases, Lookup,
+    testing::Values(LookupCase{"Lowercase", DefaultLaunchTable(), "qdrill",
+                               "C:\\Cim4\\Cim_E\\quickdrill\\quickdrill.exe", 14},
+                    LookupCase{"Delwa", DefaultLaunchTable(), "Delwa", "C:\\Cim4\\Cim_E\\delwa.bat", 3},
+                    LookupCase{"Duplicate", {"Simula=A", "simula=B"}, "Simula", "A", 1},
+                    LookupCase{"DuplicateOtherCase", {"Simula=A", "simula=B"}, "SIMULA", "A", 1},
+                    LookupCase{"BlankBeforeEquals", {"CimE =X"}, "CimE", "", 0},
+                    LookupCase{"BlankBeforeEqualsKeyWithBlank", {"CimE =X"}, "CimE ", "X", 1},
+                    LookupCase{"BlankAfterEquals", {"CimE= X"}, "CimE", " X", 1},
+                    LookupCase{"FurtherEquals", {"Farben=a=b"}, "Farben", "a=b", 1},
+                    LookupCase{"EmptyValue", {"Farben="}, "Farben", "", 1},
+                    LookupCase{"LineWithoutEquals", {"Farben", "", "x=1"}, "Farben", "", 0},
+                    LookupCase{"BlankLineNeverFound", {"", "x=1"}, "", "", 0},
+                    LookupCase{"EmptyName", {"=v"}, "", "v", 1}, LookupCase{"EmptyTable", {}, "CimE", "", 0},
+                    LookupCase{"PrefixIsNoMatch", {"CimEx=1", "Cim=2"}, "CimE", "", 0},
+                    LookupCase{"AccentsFold", {"\xC4rger=1"}, "\xE4RGER", "1", 1},
+                    LookupCase{"AccentsCount", {"\xE9t\xE9=1"}, "ete", "", 0}),
+    [](const testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
+
+TEST(CompareStringA, IgnoresCaseOfWindows1252LettersOnly)
 {
     using platform::CompareStringA;
-    const auto eq = [](const char* a, const char* b) {
-        return CompareStringA(platform::LOCALE_USER_DEFAULT, platform::NORM_IGNORECASE, a, -1, b, -1) ==
-               platform::CSTR_EQUAL;
+    using platform::CSTR_EQUAL;
+    const unsigned loc = platform::LOCALE_USER_DEFAULT;
+    const unsigned ic = platform::NORM_IGNORECASE;
+    struct
+    {
+        const char* a;
+        const char* b;
+        bool equal;
+    } cases[] = {
+        {"Salut", "SaLuT", true}, {"Salut", "Salute", false},
+        {"co-op", "coop", false}, {"\xC9t\xE9", "\xE9T\xC9", true},
+        {"\xE9", "e", false},     {"\x8A\x8C\x8E\x9F", "\x9A\x9C\x9E\xFF", true},
+        {"\xD7", "\xF7", false},  {"it's", "its", false},
+        {"", "", true},
     };
-    EXPECT_TRUE(eq("Salut", "SaLuT"));
-    EXPECT_FALSE(eq("Salut", "Salute"));
-    EXPECT_TRUE(eq("\xC9", "\xE9"));
-    EXPECT_FALSE(eq("\xD7", "\xF7")); // multiplication and division signs are no pair
-    EXPECT_TRUE(eq("\x8A\x8C\x8E\x9F", "\x9A\x9C\x9E\xFF"));
-    EXPECT_EQ(CompareStringA(0x400, 1, nullptr, -1, "a", -1), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        EXPECT_EQ(CompareStringA(loc, ic, c.a, -1, c.b, -1) == CSTR_EQUAL, c.equal);
+    }
+    EXPECT_EQ(CompareStringA(loc, 0, "a", -1, "A", -1), platform::CSTR_GREATER_THAN);
+    EXPECT_EQ(CompareStringA(loc, ic, "ab", 1, "A", -1), CSTR_EQUAL);
+    EXPECT_EQ(CompareStringA(loc, ic, nullptr, -1, "A", -1), 0);
+    EXPECT_EQ(CompareStringA(loc, ic, "a", -2, "A", -1), 0);
 }
 
-TEST(LaunchTable, EveryChangeIsReported)
+TEST(TValueListStrings, SplitsAtTheFirstEqualsAndReportsChanges)
 {
     TValueListStrings table;
     int changes = 0;
     table.SetOnChange([&] { ++changes; });
-    table.Add("a=1");
-    table.Put(0, "a=2");
-    table.Insert(0, "b=1");
-    table.Delete(1);
-    table.Assign({"x=1", "y=2"});
+    table.Add("a=b=c");
+    table.Add("plain");
+    table.Insert(0, "x=");
+    table.Put(2, "plain=1");
+    table.Delete(0);
+    EXPECT_EQ(changes, 5);
+    ASSERT_EQ(table.Count(), 2);
+    EXPECT_EQ(table.Names(0), "a");
+    EXPECT_EQ(table.ValueFromIndex(0), "b=c");
+    EXPECT_EQ(table.IndexOfName("PLAIN"), 1);
+    table.SetCaseSensitive(true);
+    EXPECT_EQ(table.IndexOfName("PLAIN"), -1);
+    EXPECT_THROW(table.Insert(5, "z=1"), std::out_of_range);
     table.Clear();
     EXPECT_EQ(changes, 6);
-    EXPECT_THROW(table.Delete(0), std::out_of_range);
+    EXPECT_EQ(ValueOfKey(table, "a"), "");
 }
+
+} // namespace

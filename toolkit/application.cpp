@@ -71,8 +71,9 @@ bool offerHint(QWidget* window, const std::string& hint)
     if (window == nullptr)
         return false;
     bool taken = false;
-    for (TStatusBar* bar : window->findChildren<TStatusBar*>()) {
-        if (bar->AutoHint && bar->window() == window) {
+    for (QWidget* child : window->findChildren<QWidget*>()) {
+        auto* bar = dynamic_cast<TStatusBar*>(child);
+        if (bar != nullptr && bar->AutoHint && bar->window() == window) {
             bar->SetSimpleText(hint);
             taken = true;
         }
@@ -234,7 +235,10 @@ void TApplication::updateHint(const QWidget* under)
     if (hint == m_hint)
         return;
     m_hint = hint;
-    if (!offerHint(activeWindow(), hint) && m_mainForm != nullptr)
+    QWidget* active = activeWindow();
+    if (active == nullptr && under != nullptr)
+        active = const_cast<QWidget*>(under)->window();
+    if (!offerHint(active, hint) && m_mainForm != nullptr)
         offerHint(m_mainForm, hint);
 }
 

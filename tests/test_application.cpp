@@ -1,0 +1,208 @@
+#include "toolkit/application.h"
+#include "toolkit/forms.h"
+#include "toolkit/message_dialog.h"
+#include "toolkit/status_bar.h"
+
+#include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "test_application";
+    static char* argv[] = {name, nullptr};
+    static TApplication* instance = [] {
+        auto* a = new TApplication(argc, argv);
+        a->SetTitle("Cimatron-E Version 4.xx Startpanel - Test");
+        return a;
+    }();
+    return *instance;
+}
+
+// Runs `action` on the message dialog once it is up, then returns the dialog's result.
+int runDialog(const std::string& text, const std::function<void(TMessageForm&)>& action)
+{
+    TMessageForm dialog(text);
+    QTimer::singleShot(0, &dialog, [&] { action(dialog); });
+    return dialog.exec();
+}
+
+class TestForm : public TForm
+{
+public:
+    TestForm() : TForm("TestForm", {326, 279, 934, 609}) {}
+};
+
+} // namespace
+
+TEST(MessageDialog, GeometryFollowsTheDialogUnitsOfItsFont)
+{
+    app();
+    TMessageForm dialog("Datei wurde nicht gefunden.");
+    const QFontMetrics fm(dialog.font());
+    const int x = fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52;
+    const int y = fm.height();
+    EXPECT_EQ(dialog.Message->x(), (8 * x + 2) / 4);
+    EXPECT_EQ(dialog.Message->y(), (8 * y + 4) / 8);
+    EXPECT_EQ(dialog.OK->height(), (14 * y + 4) / 8);
+    EXPECT_EQ(dialog.OK->width(), std::max((50 * x + 2) / 4, fm.horizontalAdvance("OK") + 8));
+    EXPECT_EQ(dialog.OK->x(), (dialog.width() - dialog.OK->width()) / 2);
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Cimatron-E Version 4.xx Startpanel - Test");
+}
+
+TEST(MessageDialog, LineBreaksWrappingAndAmpersandsAsWritten)
+{
+    app();
+    TMessageForm lines("Verzeichnis: C:\\A&B\\\rProgramm: X&&Y\r\rParameter");
+    EXPECT_EQ(lines.Message->text(), "Verzeichnis: C:\\A&B\\\nProgramm: X&&Y\n\nParameter");
+    const int lineHeight = QFontMetrics(lines.font()).height();
+    EXPECT_GE(lines.Message->height(), 4 * lineHeight);
+
+    TMessageForm one("short");
+    TMessageForm wrapped(std::string(2000, 'w') + " " + std::string(400, 'x'));
+    const int half = QGuiApplication::primaryScreen()->geometry().width() / 2;
+    EXPECT_LE(wrapped.Message->width(),
+              std::max(half, QFontMetrics(wrapped.font()).horizontalAdvance(QString(2000, 'w'))));
+    EXPECT_GT(wrapped.Message->height(), one.Message->height());
+}
+
+TEST(MessageDialog, EnterAndEscGiveOkTheCloseBoxCancel)
+{
+    app();
+    EXPECT_EQ(runDialog("a", [](TMessageForm& d) { QTest::keyClick(&d, Qt::Key_Return); }), 1);
+    EXPECT_EQ(runDialog("a", [](TMessageForm& d) { QTest::keyClick(&d, Qt::Key_Escape); }), 1);
+    EXPECT_EQ(runDialog("a", [](TMessageForm& d) { d.close(); }), 2);
+    EXPECT_EQ(runDialog("a", [](TMessageForm& d) { QTest::mouseClick(d.OK, Qt::LeftButton); }), 1);
+}
+
+TEST(MessageDialog, CtrlCCopiesTheExactTextCtrlShiftCNothing)
+{
+    app();
+    QApplication::clipboard()->setText("before");
+    runDialog("Verzeichnis: A&B\rX", [](TMessageForm& d) {
+        QTest::keyClick(&d, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::clipboard()->text(), "before");
+        QTest::keyClick(&d, Qt::Key_C, Qt::ControlModifier);
+        d.done(1);
+    });
+    const std::string divider = "---------------------------\r\n";
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+              divider + "Cimatron-E Version 4.xx Startpanel - Test\r\n" + divider +
+                  "Verzeichnis: A&B\rX\r\n" + divider + "OK   \r\n" + divider);
+}
+
+TEST(Application, ExceptionsAreShownWithTheFullStopRuleAndTheLoopGoesOn)
+{
+    app();
+    std::vector<std::string> shown;
+    app().SetExceptionHook([&](const std::string& caption, const std::string& text) {
+        EXPECT_EQ(caption, app().Title());
+        shown.push_back(text);
+    });
+    const char* messages[] = {"A key with the name of \"x\" already exists",
+                              "Key may not contain equals sign (\"=\")",
+                              "Really?",
+                              "Stop!",
+                              "",
+                              "Unable to write to /x/Ventiro.ini"};
+    for (const char* m : messages) {
+        try {
+            throw Exception(m);
+        } catch (...) {
+            app().HandleException();
+        }
+    }
+    try {
+        throw EAbort();
+    } catch (...) {
+        app().HandleException();
+    }
+    const std::vector<std::string> expected = {"A key with the name of \"x\" already exists.",
+                                               "Key may not contain equals sign (\"=\")",
+                                               "Really?.",
+                                               "Stop!",
+                                               "",
+                                               "Unable to write to /x/Ventiro.ini."};
+    EXPECT_EQ(shown, expected);
+
+    // An error thrown by an event handler is caught at the dispatch and the next event is handled.
+    QPushButton button("x");
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] {
+        if (++clicks == 1)
+            throw EIniFileException("Unable to write to here");
+    });
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(shown.back(), "Unable to write to here.");
+    app().SetExceptionHook(nullptr);
+}
+
+TEST(Application, HintsReachTheStatusBarOnlyWhenTheyChange)
+{
+    app();
+    TestForm form;
+    auto* bar = new TStatusBar(&form);
+    bar->AutoHint = true;
+    auto* a = new QLabel("a", &form);
+    auto* b = new QLabel("b", &form);
+    SetHint(a, "kurz|Lange Form");
+    a->setGeometry(0, 0, 50, 20);
+    b->setGeometry(60, 0, 50, 20);
+    form.show();
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(a, &enter);
+    EXPECT_EQ(bar->SimpleText(), "Lange Form");
+    EXPECT_EQ(app().Hint(), "Lange Form");
+    QApplication::sendEvent(b, &enter);
+    EXPECT_EQ(bar->SimpleText(), "");
+    SetShowHint(a, true);
+    EXPECT_TRUE(ShowHintInForce(a));
+    EXPECT_FALSE(ShowHintInForce(b));
+    form.hide();
+}
+
+TEST(Forms, PlacementOfAHiddenWindowAndItsRestore)
+{
+    app();
+    TestForm form;
+    TWindowPlacement p = form.GetWindowPlacement();
+    EXPECT_EQ(p.showCmd, 1u);
+    EXPECT_EQ(p.ptMinPosition, (TPoint{-1, -1}));
+    EXPECT_EQ(p.rcNormalPosition, (TRect{326, 279, 934, 609}));
+    p.rcNormalPosition = {100, 120, 708, 450};
+    form.SetWindowPlacement(p);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.GetWindowPlacement().rcNormalPosition, (TRect{100, 120, 708, 450}));
+    // A rectangle wholly off every screen comes back onto one.
+    p.rcNormalPosition = {-30000, -30000, -29392, -29670};
+    form.SetWindowPlacement(p);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_TRUE(screen.intersects(QRect(form.x(), form.y(), form.width(), form.height())));
+}
+
+TEST(Forms, ShowHandlerRunsBeforeTheWindowAppearsAndModalCloseGivesCancel)
+{
+    app();
+    TestForm form;
+    bool visibleInHandler = true;
+    std::vector<std::string> events;
+    form.SetOnShow([&] {
+        visibleInHandler = form.isVisible();
+        events.push_back("show");
+    });
+    form.SetOnCloseQuery([&](bool&) { events.push_back("closequery"); });
+    QTimer::singleShot(0, &form, [&] { form.Close(); });
+    EXPECT_EQ(form.ShowModal(), 2);
+    EXPECT_FALSE(visibleInHandler);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(events, (std::vector<std::string>{"show", "closequery"}));
+}
