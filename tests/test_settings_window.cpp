@@ -158,7 +158,8 @@ TEST(SettingsWindow, FailedWriteIsReportedAndEditsStayInMemory)
     watcher.start(10);
     openModal([] { typeAtEndOf("CimE", "X"); });
     watcher.stop();
-    EXPECT_EQ(message, QString("Unable to write to ") + bad);
+    // The error display ends the message with a full stop.
+    EXPECT_EQ(message, QString("Unable to write to ") + bad + ".");
     EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"), saved + "X");
 
     Einstellungen_Form1->FormStorage1->IniFileName = good.toStdString();

@@ -16,8 +16,6 @@ namespace {
 // frame of its own (offscreen, a bare X server), so that the stored rectangles read the same.
 constexpr int kFrameX = 8;
 constexpr int kFrameY = 27;
-constexpr int kFrameLeft = 4;
-constexpr int kFrameTop = 23;
 
 bool equalNoCase(const std::string& a, const std::string& b)
 {
@@ -29,8 +27,8 @@ bool equalNoCase(const std::string& a, const std::string& b)
 TForm::TForm(const std::string& name, const TRect& outer) : QWidget(nullptr, Qt::Window), m_name(name)
 {
     setObjectName(QString::fromStdString(name));
-    move(outer.left, outer.top);
-    resize(outer.right - outer.left - kFrameX, outer.bottom - outer.top - kFrameY);
+    setGeometry(outer.left, outer.top, outer.right - outer.left - kFrameX,
+                outer.bottom - outer.top - kFrameY);
 }
 
 TForm::~TForm() = default;
@@ -42,10 +40,8 @@ void TForm::SetCaption(const std::string& caption)
 
 QSize TForm::frameExtra() const
 {
-    const QRect frame = frameGeometry();
-    const QRect client = geometry();
-    if (frame.size() != client.size())
-        return {frame.width() - client.width(), frame.height() - client.height()};
+    // Placements are kept in the reference form, the client rectangle grown by the frame of a sizeable
+    // window, whatever frame the window system draws; so they read back the same everywhere.
     return {kFrameX, kFrameY};
 }
 
@@ -79,7 +75,7 @@ void TForm::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (Application != nullptr && Application->MainForm() == this) {
+    if (!m_inModal && Application != nullptr && Application->MainForm() == this) {
         // The main window stays on screen; the application ends its loop.
         event->ignore();
         Application->Terminate();
@@ -155,12 +151,8 @@ TWindowPlacement TForm::GetWindowPlacement() const
     TWindowPlacement p;
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
     const QSize extra = frameExtra();
-    const QRect frame = frameGeometry();
-    const bool realFrame = frame.size() != geometry().size();
-    const int left = realFrame && !(isMaximized() || isMinimized()) ? frame.left() : x();
-    const int top = realFrame && !(isMaximized() || isMinimized()) ? frame.top() : y();
-    p.rcNormalPosition = {left, top, left + normal.width() + extra.width(),
-                          top + normal.height() + extra.height()};
+    p.rcNormalPosition = {normal.x(), normal.y(), normal.x() + normal.width() + extra.width(),
+                          normal.y() + normal.height() + extra.height()};
     if (isVisible() && isMinimized())
         p.showCmd = SW_SHOWMINIMIZED;
     else if (isVisible() && isMaximized())
@@ -195,8 +187,8 @@ void TForm::SetWindowPlacement(const TWindowPlacement& placement)
         outer.moveLeft(std::clamp(outer.left(), g.left(), std::max(g.left(), g.right() - outer.width() + 1)));
         outer.moveTop(std::clamp(outer.top(), g.top(), std::max(g.top(), g.bottom() - outer.height() + 1)));
     }
-    move(outer.left(), outer.top());
-    resize(std::max(0, outer.width() - extra.width()), std::max(0, outer.height() - extra.height()));
+    setGeometry(outer.left(), outer.top(), std::max(0, outer.width() - extra.width()),
+                std::max(0, outer.height() - extra.height()));
     if (!isVisible() || placement.showCmd == SW_HIDE)
         return;
     if (placement.showCmd == SW_SHOWMINIMIZED)
@@ -217,12 +209,12 @@ bool TForm::HandleAllocated() const
 
 int TForm::Left() const
 {
-    return x();
+    return geometry().x();
 }
 
 int TForm::Top() const
 {
-    return y();
+    return geometry().y();
 }
 
 int TForm::Width() const
