@@ -157,7 +157,7 @@ int resolvePath(const std::string& path, const std::string& base, std::string& r
             return kPathNotFound;
         start = 2;
     } else if (!path.empty() && isSeparator(path[0])) {
-        current = "/";
+        current.assign(1, '/');
     } else {
         current = base;
     }
