@@ -36,7 +36,7 @@ const QColor kMoneyGreen(192, 220, 192);
 
 using Handler = void (TVentiro_Form1::*)();
 
-struct ActionSpec
+struct ActionEntry
 {
     const char* name;
     const char* category;
@@ -47,7 +47,7 @@ struct ActionSpec
 };
 
 // The window's actions in the manager's order (texts in Windows-1252).
-const ActionSpec kActions[] = {
+const ActionEntry kActions[] = {
     {"Schliessen", "Hauptmenue", "Schliessen", "Menue beenden", 20, &TVentiro_Form1::SchliessenExecute},
     {"CimE", "Hauptmenue", "Cimatron E", "Cimatron-E starten", 0, &TVentiro_Form1::CimEExecute},
     {"CatiaR2D", "Hauptmenue", "Catia read 2D", "Catia 2D-Daten einlesen", 22,
@@ -170,9 +170,9 @@ TVentiro_Form1::TVentiro_Form1() : TForm("Ventiro_Form1", TRect{326, 279, 326 + 
     ImageList1->AddStrip(QPixmap(QStringLiteral(":/glyphs.png")), 24);
     ActionManager1 = new TActionManager;
     ActionManager1->Images = ImageList1;
-    for (const ActionSpec& spec : kActions) {
-        const Handler handler = spec.handler;
-        ActionManager1->Add(TAction{spec.name, spec.category, spec.caption, spec.hint, spec.image,
+    for (const ActionEntry& entry : kActions) {
+        const Handler handler = entry.handler;
+        ActionManager1->Add(TAction{entry.name, entry.category, entry.caption, entry.hint, entry.image,
                                     [this, handler] { (this->*handler)(); }});
     }
 
