@@ -1,3 +1,4 @@
+#include "blanks.h"
 #include "platform/profile.h"
 
 #include <cerrno>
@@ -15,22 +16,6 @@
 
 namespace platform {
 namespace {
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string trimmed(std::string_view text)
-{
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return std::string(text.substr(begin, end - begin));
-}
 
 std::string lowered(std::string_view text)
 {

@@ -1,4 +1,5 @@
 #include "storage/form_storage.h"
+#include "platform/blanks.h"
 
 #include "launch/value_list_strings.h"
 #include "platform/sysutils.h"
@@ -17,22 +18,6 @@ const char* const kNormPos = "NormPos";
 const char* const kVisible = "Visible";
 const char* const kCount = "Count";
 constexpr int kMaxStoredLines = 1 << 20;
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string trimmed(const std::string& text)
-{
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
 
 // Word `n` (from 1) of a text of numbers separated by blanks and commas, as an integer.
 int wordAsInt(const std::string& text, int n, int def)
