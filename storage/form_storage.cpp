@@ -379,6 +379,14 @@ bool TFormStorage::splitEntry(const std::string& entry, std::string& component, 
     return !component.empty() && !property.empty();
 }
 
+TValueListStrings* TFormStorage::resolveEntry(const std::string& entry, std::string& component,
+                                              std::string& property) const
+{
+    if (!splitEntry(entry, component, property))
+        return nullptr;
+    return m_window.FindStringsProperty(component, property);
+}
+
 std::string TFormStorage::listSection(const std::string& component, const std::string& property) const
 {
     return IniSection + "." + component + "_" + property;
@@ -401,9 +409,7 @@ void TFormStorage::SaveProperties()
     for (const std::string& entry : m_storedProps) {
         std::string component;
         std::string property;
-        if (!splitEntry(entry, component, property))
-            continue;
-        TValueListStrings* strings = m_window.FindStringsProperty(component, property);
+        TValueListStrings* strings = resolveEntry(entry, component, property);
         if (!strings)
             continue;
         const std::string section = listSection(component, property);
@@ -427,9 +433,7 @@ void TFormStorage::RestoreProperties()
             try {
                 std::string component;
                 std::string property;
-                if (!splitEntry(entry, component, property))
-                    continue;
-                TValueListStrings* strings = m_window.FindStringsProperty(component, property);
+                TValueListStrings* strings = resolveEntry(entry, component, property);
                 if (!strings)
                     continue;
                 (void)trimmed(m_ini->ReadString(IniSection, component + "_" + property, ""));

@@ -93,6 +93,9 @@ protected:
 private:
     static bool splitEntry(const std::string& entry, std::string& component, std::string& property);
     std::string listSection(const std::string& component, const std::string& property) const;
+    // The string list an entry "Component.Property" names, or nullptr when it names none.
+    TValueListStrings* resolveEntry(const std::string& entry, std::string& component,
+                                    std::string& property) const;
 
     std::vector<std::string> m_storedProps;
 };
