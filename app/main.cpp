@@ -1,16 +1,37 @@
 #include "app/Einstellungen_Unit1.h"
 #include "app/Ventiro_Unit1.h"
-#include "toolkit/ansi.h"
 #include "toolkit/application.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QMessageBox>
-
-#include <cstdio>
 #include <exception>
+#include <new>
+#include <typeinfo>
+
+#if defined(__GNUG__)
+#include <cstdlib>
+#include <cxxabi.h>
+#include <memory>
+#endif
+
+#ifdef VENTIRO_FAILING_START
+// Test builds of the entry sequence: a window whose construction fails.
+#include "tests/failing_form.h"
+#endif
 
 namespace {
+
+// The readable class name of a standard error.
+std::string classNameOf(const std::exception& error)
+{
+    const char* raw = typeid(error).name();
+#if defined(__GNUG__)
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> readable(abi::__cxa_demangle(raw, nullptr, nullptr, &status),
+                                                    std::free);
+    if (status == 0 && readable != nullptr)
+        return readable.get();
+#endif
+    return raw;
+}
 
 // An error that stops the start-up: the "Application Error" box, then the process ends with 1.
 void showStartupError(std::exception_ptr error)
@@ -23,19 +44,11 @@ void showStartupError(std::exception_ptr error)
         className = e.ClassName();
         message = e.Message();
     } catch (const std::exception& e) {
-        className = "std::exception";
+        className = classNameOf(e);
         message = e.what();
     } catch (...) {
     }
-    if (!message.empty() && message.back() != '.')
-        message += '.';
-    const std::string module = toAnsi(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-    char text[1024];
-    std::snprintf(text, sizeof text, "Exception %s in module %s at %08X.\r\n%s\r\n", className.c_str(),
-                  module.c_str(), 0u, message.c_str());
-    std::fputs(text, stderr);
-    if (!qEnvironmentVariableIsSet("VENTIRO_NONBLOCKING_BOXES"))
-        QMessageBox::critical(nullptr, QStringLiteral("Application Error"), toQString(text));
+    ShowApplicationError(ApplicationErrorText(className.c_str(), message));
 }
 
 } // namespace
@@ -46,6 +59,9 @@ int main(int argc, char** argv)
     try {
         Application->Initialize();
         Application->SetTitle("Cimatron-E Version 4.xx Startpanel - Ventiro, freie Neufassung");
+#ifdef VENTIRO_FAILING_START
+        Application->CreateForm(Failing_Form);
+#endif
         Application->CreateForm(Ventiro_Form1);
         Application->CreateForm(Einstellungen_Form1);
         Einstellungen_Form1->SetImages(Ventiro_Form1->ImageList1);
