@@ -9,3 +9,10 @@ target_include_directories(ventiro_failing_start PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(ventiro_failing_start PRIVATE ventiro_app Qt6::Widgets)
 ventiro_add_test(NAME test_window_placement SOURCES test_window_placement.cpp
                  LIBS ventiro_toolkit ventiro_storage Qt6::Test OFFSCREEN TIMEOUT 60)
+# The show request of a shortcut is read once per process: each request runs in a process of its own.
+foreach(request 3 7)
+    add_test(NAME test_window_placement_start_${request} COMMAND test_window_placement
+             --gtest_filter=StartupShowRequest.*)
+    set_tests_properties(test_window_placement_start_${request} PROPERTIES TIMEOUT 60
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VENTIRO_SHOWCMD=${request}")
+endforeach()

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -157,4 +158,34 @@ TEST_F(WindowPlacement, RectangleOfAMonitorThatIsGoneComesBackOnScreen)
     EXPECT_TRUE(screen.contains(form.frameGeometry().topLeft())) << form.x() << "," << form.y();
     EXPECT_EQ(form.size(), QSize(600, 303));
     form.hide();
+}
+
+// Run as its own process with VENTIRO_SHOWCMD set (see the test list): the show request of a shortcut.
+TEST(StartupShowRequest, MainWindowStartsAsRequestedWithItsPlacementRestored)
+{
+    const int request = app().StartupShowCommand();
+    if (request != 3 && request != 7)
+        GTEST_SKIP() << "needs VENTIRO_SHOWCMD=3 or 7";
+    QTemporaryDir dir;
+    const std::string ini = dir.filePath(QStringLiteral("Ventiro.ini")).toStdString();
+    platform::WritePrivateProfileStringA("Main", "ShowCmd", "1", ini.c_str());
+    platform::WritePrivateProfileStringA("Main", "NormPos", "100,110,708,440", ini.c_str());
+    platform::WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
+    StoredForm& form = mainForm(ini);
+    bool restored = false;
+    Qt::WindowStates state;
+    TRect normal;
+    QTimer::singleShot(0, &form, [&] {
+        restored = form.Storage->Restored();
+        state = form.windowState();
+        normal = form.GetWindowPlacement().rcNormalPosition;
+        app().Terminate();
+    });
+    app().Run();
+    EXPECT_TRUE(restored);
+    EXPECT_EQ(normal, (TRect{100, 110, 708, 440}));
+    if (request == 7)
+        EXPECT_TRUE(state.testFlag(Qt::WindowMinimized));
+    else
+        EXPECT_EQ(state, Qt::WindowMaximized);
 }

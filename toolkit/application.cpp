@@ -4,6 +4,8 @@
 #include "forms.h"
 #include "status_bar.h"
 
+#include "platform/startup.h"
+
 #include <QCursor>
 #include <QHelpEvent>
 #include <QMessageBox>
@@ -122,6 +124,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     setStyle(new HintStyle(style()->name()));
     m_hidden = new QWidget();
     m_hidden->setAttribute(Qt::WA_DontShowOnScreen);
+    m_showCommand = platform::StartupShowCommand();
     const QIcon icon(QStringLiteral(":/MAINICON.png"));
     if (!icon.isNull())
         setWindowIcon(icon);
@@ -174,13 +177,16 @@ void TApplication::Run()
 {
     m_running = true;
     if (m_mainForm != nullptr) {
-        const QByteArray show = qgetenv("VENTIRO_SHOWCMD");
-        if (show == "3")
-            m_mainForm->setWindowState(Qt::WindowMaximized);
-        if (show == "7")
-            m_mainForm->showMinimized();
-        else
-            m_mainForm->show();
+        // Maximized shows the window maximized; minimized without activation keeps it a minimized
+        // window; every other request leaves the state alone. The window's own placement is
+        // restored all the same.
+        if (m_showCommand == static_cast<int>(SW_SHOWMAXIMIZED))
+            m_startState = Qt::WindowMaximized;
+        if (m_showCommand == static_cast<int>(SW_SHOWMINNOACTIVE)) {
+            m_startState = Qt::WindowMinimized;
+            m_mainForm->setAttribute(Qt::WA_ShowWithoutActivating);
+        }
+        m_mainForm->show();
     }
     if (!m_terminated)
         exec();
