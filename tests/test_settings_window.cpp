@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QAccessible>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +88,11 @@ TEST(SettingsWindow, ComponentsAndLayout)
     EXPECT_EQ(item.Action->Name, "Schliessen");
     EXPECT_EQ(item.Action->Hint, "Schliessen");
     EXPECT_EQ(item.Action->Category, "Programm");
+    // Screen readers find the button by its caption and press it as a button.
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(form.ActionToolBar1->Button(0));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(QAccessible::Name), QString("Schliessen"));
+    EXPECT_EQ(button->role(), QAccessible::Button);
     EXPECT_EQ(form.GroupBox1->title(), QString("Info"));
     EXPECT_EQ(form.Label1->pos(), QPoint(24, 16));
     EXPECT_EQ(form.Label1->text(),
