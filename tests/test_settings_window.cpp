@@ -129,6 +129,11 @@ TEST(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
     EXPECT_FALSE(Einstellungen_Form1->isVisible());
     EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"), original + "9");
     EXPECT_NE(readFile(ini).find("[Einstellungenmaske.Verknuepfungseditor_Strings]"), std::string::npos);
+    // The placement is saved by the close as well, not only at the end of the program.
+    const std::string saved = readFile(ini);
+    const auto section = saved.find("[Einstellungenmaske]\r\n");
+    ASSERT_NE(section, std::string::npos);
+    EXPECT_NE(saved.find("NormPos=", section), std::string::npos);
 
     // Whatever the memory holds, opening brings back what the file holds.
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign({"CimE=other"});
