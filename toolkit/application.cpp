@@ -3,6 +3,7 @@
 #include "ansi.h"
 #include "forms.h"
 #include "status_bar.h"
+#include "termination.h"
 
 #include "platform/startup.h"
 
@@ -125,6 +126,12 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     m_hidden = new QWidget();
     m_hidden->setAttribute(Qt::WA_DontShowOnScreen);
     m_showCommand = platform::StartupShowCommand();
+    InstallTerminationHandler(this, [this] {
+        if (m_mainForm != nullptr && m_mainForm->isVisible())
+            m_mainForm->Close();
+        else
+            Terminate();
+    });
     const QIcon icon(QStringLiteral(":/MAINICON.png"));
     if (!icon.isNull())
         setWindowIcon(icon);
