@@ -5,6 +5,7 @@
 #include "status_bar.h"
 #include "termination.h"
 
+#include "platform/module.h"
 #include "platform/startup.h"
 
 #include <QCursor>
@@ -14,8 +15,11 @@
 #include <QToolTip>
 
 #include <cstdio>
-#include <dlfcn.h>
 #include <typeinfo>
+
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
 
 TApplication* Application = nullptr;
 
@@ -88,19 +92,14 @@ bool offerHint(QWidget* window, const std::string& hint)
 
 std::string ApplicationErrorText(const char* className, const std::string& message)
 {
-    Dl_info info{};
+#if defined(_MSC_VER)
+    void* here = _ReturnAddress();
+#else
     void* here = __builtin_return_address(0);
+#endif
     std::uintptr_t offset = 0;
     std::string module = "ventiro";
-    if (dladdr(here, &info) != 0) {
-        offset = reinterpret_cast<std::uintptr_t>(here) - reinterpret_cast<std::uintptr_t>(info.dli_fbase);
-        if (info.dli_fname != nullptr) {
-            module = info.dli_fname;
-            const auto slash = module.find_last_of('/');
-            if (slash != std::string::npos)
-                module.erase(0, slash + 1);
-        }
-    }
+    platform::ModuleOfAddress(here, module, offset);
     char address[16];
     std::snprintf(address, sizeof address, "%08X", static_cast<unsigned>(offset & 0xFFFFFFFFu));
     const bool stop = !message.empty() && message.back() != '.';
