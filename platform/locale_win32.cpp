@@ -1,8 +1,9 @@
+// Our names for the flags come first: the system header defines the same names as macros.
+#include "locale.h"
+
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-
-#include "locale.h"
 
 namespace platform {
 

@@ -42,6 +42,7 @@ constexpr unsigned SW_HIDE = 0;
 constexpr unsigned SW_SHOWNORMAL = 1;
 constexpr unsigned SW_SHOWMINIMIZED = 2;
 constexpr unsigned SW_SHOWMAXIMIZED = 3;
+constexpr unsigned SW_SHOWMINNOACTIVE = 7;
 constexpr unsigned WPF_SETMINPOSITION = 1;
 
 // GetSystemMetrics indices the storage asks for.

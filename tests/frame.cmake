@@ -1,4 +1,5 @@
-ventiro_add_test(NAME test_application SOURCES test_application.cpp LIBS ventiro_toolkit Qt6::Test OFFSCREEN TIMEOUT 60)
+ventiro_add_test(NAME test_application SOURCES test_application.cpp LIBS ventiro_toolkit ventiro_resources Qt6::Test
+                 OFFSCREEN TIMEOUT 60)
 ventiro_add_test(NAME test_frame SOURCES test_frame.cpp LIBS ventiro_toolkit OFFSCREEN TIMEOUT 60)
 
 # The program with a window whose construction fails, for the test of a failed start-up.
@@ -6,3 +7,12 @@ add_executable(ventiro_failing_start ${PROJECT_SOURCE_DIR}/app/main.cpp)
 target_compile_definitions(ventiro_failing_start PRIVATE VENTIRO_FAILING_START)
 target_include_directories(ventiro_failing_start PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(ventiro_failing_start PRIVATE ventiro_app Qt6::Widgets)
+ventiro_add_test(NAME test_window_placement SOURCES test_window_placement.cpp
+                 LIBS ventiro_toolkit ventiro_storage Qt6::Test OFFSCREEN TIMEOUT 60)
+# The show request of a shortcut is read once per process: each request runs in a process of its own.
+foreach(request 3 7)
+    add_test(NAME test_window_placement_start_${request} COMMAND test_window_placement
+             --gtest_filter=StartupShowRequest.*)
+    set_tests_properties(test_window_placement_start_${request} PROPERTIES TIMEOUT 60
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VENTIRO_SHOWCMD=${request}")
+endforeach()

@@ -98,6 +98,35 @@ TEST(MessageDialog, CtrlCCopiesTheExactTextCtrlShiftCNothing)
                   "Verzeichnis: A&B\rX\r\n" + divider + "OK   \r\n" + divider);
 }
 
+TEST(MessageDialog, ClipboardThatCannotBeOpenedIsReportedAndTheDialogStays)
+{
+    app();
+    std::vector<std::string> shown;
+    app().SetExceptionHook([&](const std::string&, const std::string& text) { shown.push_back(text); });
+    SetClipboardWriter([](const QString&) { return false; });
+    bool stillOpen = false;
+    const int result = runDialog("Nachricht", [&](TMessageForm& d) {
+        QTest::keyClick(&d, Qt::Key_C, Qt::ControlModifier);
+        stillOpen = d.isVisible();
+        QTest::keyClick(&d, Qt::Key_Return);
+    });
+    SetClipboardWriter(nullptr);
+    app().SetExceptionHook(nullptr);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Cannot open clipboard."}));
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(result, 1);
+}
+
+TEST(Application, IconIsTheProgramIconOfThirtyTwoPixels)
+{
+    app();
+    const QIcon icon = QApplication::windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(32, 32)));
+    TestForm form; // a window without an icon of its own shows the program's
+    EXPECT_EQ(form.windowIcon().cacheKey(), icon.cacheKey());
+}
+
 TEST(Application, ExceptionsAreShownWithTheFullStopRuleAndTheLoopGoesOn)
 {
     app();

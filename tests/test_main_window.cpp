@@ -11,6 +11,7 @@
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QTemporaryDir>
@@ -310,6 +311,19 @@ TEST_F(MainWindow, BarItemsInOrder)
     }
     for (const auto& [number, count] : counts)
         EXPECT_EQ(bar(number)->Items().size(), count);
+    // Screen readers and UI automation see each group by its caption and each button as a button.
+    for (QGroupBox* group : {Ventiro_Form1->GroupBox1, Ventiro_Form1->GroupBox2, Ventiro_Form1->GroupBox3,
+                             Ventiro_Form1->GroupBox4, Ventiro_Form1->GroupBox5}) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(group);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->role(), QAccessible::Grouping);
+        EXPECT_EQ(a->text(QAccessible::Name), group->title());
+    }
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(bar(1)->Button(0));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->role(), QAccessible::Button);
+    ASSERT_NE(button->actionInterface(), nullptr);
+    EXPECT_TRUE(button->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
 }
 
 TEST_F(MainWindow, LaunchKeysAgreeWithTheLaunchersList)

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QAccessible>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +88,11 @@ TEST(SettingsWindow, ComponentsAndLayout)
     EXPECT_EQ(item.Action->Name, "Schliessen");
     EXPECT_EQ(item.Action->Hint, "Schliessen");
     EXPECT_EQ(item.Action->Category, "Programm");
+    // Screen readers find the button by its caption and press it as a button.
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(form.ActionToolBar1->Button(0));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(QAccessible::Name), QString("Schliessen"));
+    EXPECT_EQ(button->role(), QAccessible::Button);
     EXPECT_EQ(form.GroupBox1->title(), QString("Info"));
     EXPECT_EQ(form.Label1->pos(), QPoint(24, 16));
     EXPECT_EQ(form.Label1->text(),
@@ -123,6 +129,11 @@ TEST(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
     EXPECT_FALSE(Einstellungen_Form1->isVisible());
     EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"), original + "9");
     EXPECT_NE(readFile(ini).find("[Einstellungenmaske.Verknuepfungseditor_Strings]"), std::string::npos);
+    // The placement is saved by the close as well, not only at the end of the program.
+    const std::string saved = readFile(ini);
+    const auto section = saved.find("[Einstellungenmaske]\r\n");
+    ASSERT_NE(section, std::string::npos);
+    EXPECT_NE(saved.find("NormPos=", section), std::string::npos);
 
     // Whatever the memory holds, opening brings back what the file holds.
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign({"CimE=other"});

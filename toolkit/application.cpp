@@ -3,6 +3,10 @@
 #include "ansi.h"
 #include "forms.h"
 #include "status_bar.h"
+#include "termination.h"
+
+#include "platform/module.h"
+#include "platform/startup.h"
 
 #include <QCursor>
 #include <QHelpEvent>
@@ -11,8 +15,11 @@
 #include <QToolTip>
 
 #include <cstdio>
-#include <dlfcn.h>
 #include <typeinfo>
+
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
 
 TApplication* Application = nullptr;
 
@@ -85,19 +92,14 @@ bool offerHint(QWidget* window, const std::string& hint)
 
 std::string ApplicationErrorText(const char* className, const std::string& message)
 {
-    Dl_info info{};
+#if defined(_MSC_VER)
+    void* here = _ReturnAddress();
+#else
     void* here = __builtin_return_address(0);
+#endif
     std::uintptr_t offset = 0;
     std::string module = "ventiro";
-    if (dladdr(here, &info) != 0) {
-        offset = reinterpret_cast<std::uintptr_t>(here) - reinterpret_cast<std::uintptr_t>(info.dli_fbase);
-        if (info.dli_fname != nullptr) {
-            module = info.dli_fname;
-            const auto slash = module.find_last_of('/');
-            if (slash != std::string::npos)
-                module.erase(0, slash + 1);
-        }
-    }
+    platform::ModuleOfAddress(here, module, offset);
     char address[16];
     std::snprintf(address, sizeof address, "%08X", static_cast<unsigned>(offset & 0xFFFFFFFFu));
     const bool stop = !message.empty() && message.back() != '.';
@@ -122,6 +124,13 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     setStyle(new HintStyle(style()->name()));
     m_hidden = new QWidget();
     m_hidden->setAttribute(Qt::WA_DontShowOnScreen);
+    m_showCommand = platform::StartupShowCommand();
+    InstallTerminationHandler(this, [this] {
+        if (m_mainForm != nullptr && m_mainForm->isVisible())
+            m_mainForm->Close();
+        else
+            Terminate();
+    });
     const QIcon icon(QStringLiteral(":/MAINICON.png"));
     if (!icon.isNull())
         setWindowIcon(icon);
@@ -174,13 +183,16 @@ void TApplication::Run()
 {
     m_running = true;
     if (m_mainForm != nullptr) {
-        const QByteArray show = qgetenv("VENTIRO_SHOWCMD");
-        if (show == "3")
-            m_mainForm->setWindowState(Qt::WindowMaximized);
-        if (show == "7")
-            m_mainForm->showMinimized();
-        else
-            m_mainForm->show();
+        // Maximized shows the window maximized; minimized without activation keeps it a minimized
+        // window; every other request leaves the state alone. The window's own placement is
+        // restored all the same.
+        if (m_showCommand == static_cast<int>(SW_SHOWMAXIMIZED))
+            m_startState = Qt::WindowMaximized;
+        if (m_showCommand == static_cast<int>(SW_SHOWMINNOACTIVE)) {
+            m_startState = Qt::WindowMinimized;
+            m_mainForm->setAttribute(Qt::WA_ShowWithoutActivating);
+        }
+        m_mainForm->show();
     }
     if (!m_terminated)
         exec();

@@ -8,6 +8,7 @@
 #include <functional>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TForm;
@@ -66,6 +67,13 @@ public:
     }
     bool Destroying() const { return m_destroying; }
 
+    // The show request the program was started with (platform::StartupShowCommand), read once when
+    // the application object is created.
+    int StartupShowCommand() const { return m_showCommand; }
+    // The state the start request asks of the main window's first showing (none, maximized or
+    // minimized), handed out once: it overrides the restored state, the placement stays.
+    Qt::WindowStates TakeStartState() { return std::exchange(m_startState, Qt::WindowNoState); }
+
 private:
     void registerForm(TForm* form);
     void updateHint(const QWidget* under);
@@ -77,6 +85,8 @@ private:
     std::vector<TForm*> m_forms; // in creation order
     TForm* m_mainForm = nullptr;
     std::string m_hint;
+    int m_showCommand = 1;
+    Qt::WindowStates m_startState = Qt::WindowNoState;
     bool m_running = false;
     bool m_terminated = false;
 };

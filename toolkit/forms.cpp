@@ -58,6 +58,15 @@ void TForm::setVisible(bool visible)
         }
         m_inShowHandler = false;
     }
+    // The program's start request (a shortcut set to run maximized or minimized) wins over the
+    // restored state at the main window's first showing.
+    if (visible && !isVisible() && Application != nullptr && Application->MainForm() == this) {
+        const Qt::WindowStates start = Application->TakeStartState();
+        if (start == Qt::WindowMinimized)
+            setWindowState(windowState() | Qt::WindowMinimized); // restored maximized stays behind it
+        else if (start != Qt::WindowNoState)
+            setWindowState(start);
+    }
     QWidget::setVisible(visible);
 }
 

@@ -79,6 +79,27 @@ TMessageForm::TMessageForm(const std::string& message)
         move(screen->geometry().center() - QPoint(clientWidth / 2, clientHeight / 2));
 }
 
+namespace {
+
+bool writeSystemClipboard(const QString& text)
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    if (clipboard == nullptr)
+        return false;
+    clipboard->setText(text);
+    // The window system may refuse the selection; then the clipboard still holds what it held.
+    return clipboard->text() == text;
+}
+
+TClipboardWriter g_clipboardWriter = writeSystemClipboard;
+
+} // namespace
+
+void SetClipboardWriter(TClipboardWriter writer)
+{
+    g_clipboardWriter = writer != nullptr ? writer : writeSystemClipboard;
+}
+
 std::string TMessageForm::ClipboardText() const
 {
     return std::string(kDivider) + m_caption + "\r\n" + kDivider + m_message + "\r\n" + kDivider +
@@ -89,7 +110,11 @@ void TMessageForm::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_C && event->modifiers() == Qt::ControlModifier) {
         QApplication::beep();
-        QApplication::clipboard()->setText(toQString(ClipboardText()));
+        if (!g_clipboardWriter(toQString(ClipboardText()))) {
+            // Shown by the error display; the dialog stays open.
+            if (Application != nullptr)
+                Application->HandleException(std::make_exception_ptr(Exception("Cannot open clipboard")));
+        }
         return;
     }
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

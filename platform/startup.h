@@ -1,0 +1,11 @@
+#pragma once
+
+namespace platform {
+
+// The window show request the program was started with (the showCmd values of window placements:
+// 1 normal, 3 maximized, 7 minimized without activation, ...). Windows takes it from the process
+// start information; POSIX has none, so the environment variable VENTIRO_SHOWCMD stands in for it.
+// Without a request the result is 1.
+int StartupShowCommand();
+
+} // namespace platform

@@ -1,0 +1,20 @@
+#include "platform/startup.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace platform {
+
+int StartupShowCommand()
+{
+    const char* text = std::getenv("VENTIRO_SHOWCMD");
+    if (text == nullptr || *text == '\0')
+        return 1;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (*end != '\0' || value < 0 || value > 11)
+        return 1;
+    return static_cast<int>(value);
+}
+
+} // namespace platform

@@ -1,0 +1,15 @@
+#include "platform/startup.h"
+
+#include <windows.h>
+
+namespace platform {
+
+int StartupShowCommand()
+{
+    STARTUPINFOA info{};
+    info.cb = sizeof info;
+    GetStartupInfoA(&info);
+    return (info.dwFlags & STARTF_USESHOWWINDOW) != 0 ? info.wShowWindow : SW_SHOWNORMAL;
+}
+
+} // namespace platform
