@@ -1,4 +1,5 @@
 #include "app/Einstellungen_Unit1.h"
+#include "app/Ventiro_Unit1.h"
 
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
@@ -27,6 +28,7 @@ TEinstellungen_Form1::TEinstellungen_Form1()
 {
     SetCaption("Einstellungen");
     setWindowIcon(QIcon(QStringLiteral(":/einstellungen.png")));
+    setFont(PanelFont()); // the window font of the panel, for the grid and its titles too
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 

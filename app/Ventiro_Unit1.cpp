@@ -136,6 +136,9 @@ QFont PanelFont()
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
                       QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(11);
+    // Every text of the panel is Windows-1252, which each of these fonts covers: no search for
+    // fallback fonts per script (it would cost the start-up several milliseconds).
+    font.setStyleStrategy(QFont::NoFontMerging);
     return font;
 }
 
