@@ -296,6 +296,13 @@ std::intptr_t startDetached(const std::string& executable, const std::vector<std
             reportAndExit(fds[1], 0, errno);
         if (grandchild > 0)
             ::_exit(0);
+        // The program starts with the signals as a fresh process has them, not with the panel's
+        // handlers (which would otherwise run here until exec) or its ignored signals.
+        struct sigaction standard = {};
+        standard.sa_handler = SIG_DFL;
+        sigemptyset(&standard.sa_mask);
+        for (int signal = 1; signal < NSIG; ++signal)
+            ::sigaction(signal, &standard, nullptr);
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);

@@ -181,11 +181,14 @@ void TFormPlacement::SaveToIni()
 {
     if (!m_restored && Active)
         return;
+    // Until this save has reached the disk, the window holds state that is newer than the file.
+    m_unwritten = true;
     IniSession session(m_ini, IniFileName);
     m_ini->WriteInteger(IniSection, kFormVersion, Version);
     SavePlacement();
     // The file is written out here; only a save that reached the disk counts as done.
     session.release();
+    m_unwritten = false;
     m_saved = true;
 }
 
@@ -428,6 +431,10 @@ void TFormStorage::SaveProperties()
 
 void TFormStorage::RestoreProperties()
 {
+    // After a save that failed, the lists hold edits the file never received: the older values of
+    // the file must not replace them. The next save that succeeds writes them.
+    if (Unwritten())
+        return;
     try {
         for (const std::string& entry : m_storedProps) {
             try {

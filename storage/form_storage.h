@@ -47,6 +47,8 @@ public:
     bool Restored() const { return m_restored; }
     bool Saved() const { return m_saved; }
     bool Destroying() const { return m_destroying; }
+    // True after a save that did not reach the file, until one does.
+    bool Unwritten() const { return m_unwritten; }
 
 protected:
     virtual void SavePlacement();
@@ -71,6 +73,7 @@ private:
     bool m_restored = false;
     bool m_saved = false;
     bool m_destroying = false;
+    bool m_unwritten = false;
 };
 
 // A TFormPlacement that also keeps the string-list properties named in StoredProps

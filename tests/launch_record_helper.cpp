@@ -1,6 +1,7 @@
 // A stand-in program for the launch tests: it writes its working folder, its session, what its
-// standard input is, and its argv to the file named by VENTIRO_RECORD_FILE, as NUL-separated
-// fields. The file appears atomically (written beside it, then renamed).
+// standard input is, its ignored and blocked signals (the masks of /proc/self/status), and its argv to the
+// file named by VENTIRO_RECORD_FILE, as NUL-separated fields. The file appears atomically (written beside it,
+// then renamed).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -27,6 +28,21 @@ int main(int argc, char** argv)
     const bool isNull = ::fstat(0, &in) == 0 && ::stat("/dev/null", &null) == 0 &&
                         in.st_rdev == null.st_rdev && S_ISCHR(in.st_mode);
     record += isNull ? "null" : "other";
+    record += '\0';
+    std::string signals;
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            const std::string text = line; // e.g. "SigIgn:\t0000000000001000\n"
+            if (text.rfind("SigIgn:", 0) != 0 && text.rfind("SigBlk:", 0) != 0)
+                continue;
+            const std::size_t first = text.find_first_not_of(" \t", 7);
+            const std::size_t last = text.find_last_not_of(" \t\n");
+            signals += text.substr(0, 6) + text.substr(first, last + 1 - first);
+        }
+        std::fclose(status);
+    }
+    record += signals;
     record += '\0';
     for (int i = 0; i < argc; ++i) {
         record += argv[i];

@@ -68,6 +68,7 @@ struct Record
     std::string cwd;
     std::string session;
     std::string stdinKind;
+    std::string signals; // "SigBlk<mask>SigIgn<mask>" as the kernel shows them
     std::vector<std::string> argv;
 };
 
@@ -93,9 +94,9 @@ inline std::optional<Record> waitForRecord(const fs::path& file)
         fields.push_back(data.substr(start, end - start));
         start = end + 1;
     }
-    if (fields.size() < 3)
+    if (fields.size() < 4)
         return std::nullopt;
-    Record record{fields[0], fields[1], fields[2], {fields.begin() + 3, fields.end()}};
+    Record record{fields[0], fields[1], fields[2], fields[3], {fields.begin() + 4, fields.end()}};
     return record;
 }
 

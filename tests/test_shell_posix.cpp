@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace {
 
 using namespace launchtest;
@@ -67,6 +69,32 @@ TEST_F(Shell, StartsANativeProgramFoundWithoutRegardToCase)
     ASSERT_TRUE(rec);
     EXPECT_EQ(rec->cwd, (folder.path() / "Tools" / "Bin").string());
     EXPECT_EQ(rec->argv, (std::vector<std::string>{(folder.path() / "Tools/Bin/Rec").string(), "x", "y z"}));
+}
+
+TEST_F(Shell, ProgramStartsWithNoSignalIgnoredOrBlocked)
+{
+    // The panel ignores and handles signals of its own; the program it starts must not inherit that.
+    installHelper(folder.path(), "rec");
+    RecordTo to(record());
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction oldPipe = {};
+    struct sigaction oldHup = {};
+    ::sigaction(SIGPIPE, &ignore, &oldPipe);
+    ::sigaction(SIGHUP, &ignore, &oldHup);
+    sigset_t blocked;
+    sigset_t oldMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    ::sigprocmask(SIG_BLOCK, &blocked, &oldMask);
+    const std::intptr_t result = open("rec", "", folder.str() + "/");
+    ::sigprocmask(SIG_SETMASK, &oldMask, nullptr);
+    ::sigaction(SIGPIPE, &oldPipe, nullptr);
+    ::sigaction(SIGHUP, &oldHup, nullptr);
+    EXPECT_GT(result, 32);
+    const auto rec = waitForRecord(record());
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->signals, "SigBlk0000000000000000SigIgn0000000000000000");
 }
 
 TEST_F(Shell, ExactNameWinsThenFirstInByteOrder)

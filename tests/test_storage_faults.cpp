@@ -107,6 +107,46 @@ TEST(StorageFaults, ReadOnlyFileAndFolderStopTheSave)
     EXPECT_FALSE(std::filesystem::exists(inFolder));
 }
 
+TEST(StorageFaults, ListsNotWrittenOutAreNotReplacedByTheOlderFile)
+{
+    TempDir dir;
+    const std::string ini = dir.file("Ventiro.ini");
+    ASSERT_EQ(saveTable(ini, "Einstellungenmaske", {"CimE=C:\\old.exe"}), 0);
+    const int status = inChild([&] {
+        RecordingWindow window(1, 2, 300, 200, false);
+        TValueListStrings table;
+        window.table = &table;
+        TFormStorage storage(window);
+        storage.SetStoredProps({"Verknuepfungseditor.Strings"});
+        storage.IniFileName = ini;
+        storage.IniSection = "Einstellungenmaske";
+        window.show();
+        if (table.Count() != 1 || table.Get(0) != "CimE=C:\\old.exe")
+            return 4;
+        table.Assign({"CimE=C:\\new.exe"});
+        // The disk is full for a while: no file can grow.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit full{0, limit.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &full);
+        window.closeQuery(); // fails and is reported
+        if (window.errors.size() != 1 || !storage.Unwritten())
+            return 5;
+        window.show(); // the file's older table stays out
+        if (table.Count() != 1 || table.Get(0) != "CimE=C:\\new.exe")
+            return 6;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        window.closeQuery(); // now it reaches the file
+        if (window.errors.size() != 1 || storage.Unwritten())
+            return 7;
+        table.Assign({"CimE=other"});
+        window.show(); // and the file is read as usual again
+        return table.Count() == 1 && table.Get(0) == "CimE=C:\\new.exe" ? 0 : 8;
+    });
+    EXPECT_EQ(status, 0);
+}
+
 TEST(StorageFaults, FullDiskIsReported)
 {
     TempDir dir;

@@ -1,6 +1,7 @@
 #include "toolkit/value_list_editor.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -233,4 +234,24 @@ TEST(ValueListEditor, WindowsTextRoundTripsThroughTheEditor)
     QApplication::sendEvent(s.line(), &press);
     EXPECT_EQ(s.editor.Strings().Get(0), "Umlaut=C:\\Pr\xFC"
                                          "fung\\a.exe\xE4");
+}
+
+TEST(ValueListEditor, PastedLineBreaksNeverSplitTheLine)
+{
+    Shown s({"CimE=C:\\old.exe", "DocConv=D:\\d.exe"});
+    s.editor.SetRow(1);
+    QApplication::clipboard()->setText("C:\\Cim\\cimatron.exe\r\n");
+    s.line()->selectAll();
+    QTest::keyClick(s.line(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(s.editor.ValueOfKey("CimE"), "C:\\Cim\\cimatron.exe");
+    EXPECT_EQ(s.line()->text(), QString("C:\\Cim\\cimatron.exe"));
+
+    // Pasted in the middle: the text after the cursor stays, and so does the cursor.
+    QApplication::clipboard()->setText("\nX\rY\n");
+    s.line()->setCursorPosition(2);
+    QTest::keyClick(s.line(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(s.editor.ValueOfKey("CimE"), "C:XY\\Cim\\cimatron.exe");
+    EXPECT_EQ(s.line()->cursorPosition(), 4);
+    EXPECT_EQ(s.editor.Strings().Count(), 2);
+    EXPECT_EQ(s.editor.Strings().Get(1), "DocConv=D:\\d.exe");
 }

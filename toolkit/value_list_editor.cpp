@@ -189,11 +189,26 @@ void TValueListEditor::placeEditor()
     m_editor->setVisible(cell.isValid());
 }
 
-void TValueListEditor::textEdited(const QString& text)
+void TValueListEditor::textEdited(const QString& edited)
 {
     const int line = m_row - 1;
     if (line >= m_strings.Count())
         return;
+    // A value is one line of the table and of the INI file: line breaks pasted into it are dropped
+    // (a path copied with its line end comes in as the path), the cursor stays where it was.
+    QString text = edited;
+    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))) {
+        int cursor = m_editor->cursorPosition();
+        for (int i = text.size() - 1; i >= 0; --i) {
+            if (text[i] == QLatin1Char('\r') || text[i] == QLatin1Char('\n')) {
+                text.remove(i, 1);
+                if (i < cursor)
+                    --cursor;
+            }
+        }
+        m_editor->setText(text);
+        m_editor->setCursorPosition(cursor);
+    }
     m_touched = true;
     ++m_editCount;
     m_strings.Put(line, m_strings.Names(line) + "=" + toAnsi(text));
