@@ -1,6 +1,6 @@
 #include "app/Einstellungen_Unit1.h"
-#include "app/Ventiro_Unit1.h"
 
+#include "app/Ventiro_Unit1.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QVBoxLayout>
 
 TEinstellungen_Form1* Einstellungen_Form1 = nullptr;
@@ -27,8 +28,9 @@ TEinstellungen_Form1::TEinstellungen_Form1()
     : TForm("Einstellungen_Form1", TRect{325, 180, 325 + 525, 180 + 445})
 {
     SetCaption("Einstellungen");
-    setWindowIcon(QIcon(QStringLiteral(":/einstellungen.png")));
-    setFont(PanelFont()); // the window font of the panel, for the grid and its titles too
+    setFont(PanelFont());
+    // Loaded as a picture: an icon made from a file name asks every image plug-in about it first.
+    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/einstellungen.png"))));
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 

@@ -411,7 +411,10 @@ struct Series
 
 int main(int argc, char** argv)
 {
+    // Arguments, all optional: the number of runs of each program, then another build of the panel
+    // to measure in place of this one (for before/after comparisons).
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    const fs::path panelBinary = argc > 2 ? fs::path(argv[2]) : fs::path(VENTIRO_BINARY);
     std::printf("load average before: %s\n", loadAverage().c_str());
 
     XServer server;
@@ -442,7 +445,7 @@ int main(int argc, char** argv)
     const fs::path ventiro = folder / "ventiro";
     const fs::path bare = folder / "bare_qt_window";
     const fs::path bareText = folder / "bare_qt_window_text";
-    fs::copy_file(VENTIRO_BINARY, ventiro);
+    fs::copy_file(panelBinary, ventiro);
     fs::copy_file(BARE_QT_BINARY, bare);
     fs::copy_file(BARE_QT_BINARY, bareText);
 

@@ -1,18 +1,19 @@
 #include "app/Einstellungen_Unit1.h"
 
+#include "app/Ventiro_Unit1.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/application.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QAccessible>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -81,6 +82,9 @@ TEST(SettingsWindow, ComponentsAndLayout)
     EXPECT_EQ(form.Left(), 325);
     EXPECT_EQ(form.Top(), 180);
     EXPECT_FALSE(form.windowIcon().isNull());
+    // The same font as the main window, down to the editor's cells.
+    EXPECT_EQ(form.font(), PanelFont());
+    EXPECT_EQ(form.Verknuepfungseditor->font(), PanelFont());
     ASSERT_EQ(form.ActionToolBar1->Items().size(), 1u);
     const TActionClientItem& item = form.ActionToolBar1->Items()[0];
     EXPECT_EQ(item.Caption, "&Schliessen");

@@ -9,6 +9,7 @@
 #include "platform/startup.h"
 
 #include <QCursor>
+#include <QFile>
 #include <QHelpEvent>
 #include <QMessageBox>
 #include <QProxyStyle>
@@ -131,9 +132,11 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
         else
             Terminate();
     });
-    const QIcon icon(QStringLiteral(":/MAINICON.png"));
-    if (!icon.isNull())
-        setWindowIcon(icon);
+    // Loaded as a picture, and only if the program carries one: an icon made from a file name asks
+    // every image plug-in about it first, which costs the start-up more than the picture itself.
+    const QString iconPath = QStringLiteral(":/MAINICON.png");
+    if (QFile::exists(iconPath))
+        setWindowIcon(QIcon(QPixmap(iconPath)));
 }
 
 TApplication::~TApplication()
