@@ -1,6 +1,5 @@
 #include "app/Einstellungen_Unit1.h"
 #include "app/Ventiro_Unit1.h"
-#include "platform/fonts.h"
 #include "toolkit/application.h"
 
 #include <exception>
@@ -56,9 +55,7 @@ void showStartupError(std::exception_ptr error)
 
 int main(int argc, char** argv)
 {
-    platform::FontPreload fonts;
     TApplication application(argc, argv);
-    fonts.Wait();
     try {
         Application->Initialize();
         Application->SetTitle("Cimatron-E Version 4.xx Startpanel - Ventiro, freie Neufassung");
