@@ -55,6 +55,25 @@ constexpr int SM_CYDLGFRAME = 8;
 constexpr int SM_CXFRAME = 32;
 constexpr int SM_CYFRAME = 33;
 
+// The widths of the window borders on the reference desktop (SM_CXBORDER to SM_CYFRAME); the
+// screen size and every other index give 0 here.
+constexpr int FrameMetric(int index)
+{
+    switch (index) {
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+        return 3;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
 enum class TWindowState
 {
     wsNormal,

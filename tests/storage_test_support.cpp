@@ -68,17 +68,8 @@ int RecordingWindow::SystemMetric(int index) const
         return screenWidth;
     case SM_CYSCREEN:
         return screenHeight;
-    case SM_CXBORDER:
-    case SM_CYBORDER:
-        return 1;
-    case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME:
-        return 3;
-    case SM_CXFRAME:
-    case SM_CYFRAME:
-        return 4;
     default:
-        return 0;
+        return FrameMetric(index);
     }
 }
 

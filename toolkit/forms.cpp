@@ -297,17 +297,8 @@ int TForm::SystemMetric(int index) const
         return screen ? screen->geometry().width() : 0;
     case SM_CYSCREEN:
         return screen ? screen->geometry().height() : 0;
-    case SM_CXBORDER:
-    case SM_CYBORDER:
-        return 1;
-    case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME:
-        return 3;
-    case SM_CXFRAME:
-    case SM_CYFRAME:
-        return 4;
     default:
-        return 0;
+        return FrameMetric(index);
     }
 }
 
