@@ -1,6 +1,7 @@
 #include "launcher.h"
 
 #include "platform/shell.h"
+#include "platform/winuser.h"
 
 #include <array>
 
@@ -61,13 +62,13 @@ SplitCommandResult SplitCommand(const std::string& entry)
 
 int ShowCommand(int showIndex)
 {
-    // Indexed in the alphabetical order of the Windows constants' names: SW_HIDE, SW_MINIMIZE,
-    // SW_RESTORE, SW_SHOW, SW_SHOWMAXIMIZED, SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE, SW_SHOWNA,
-    // SW_SHOWNOACTIVATE, SW_SHOWNORMAL.
-    static constexpr std::array<int, 10> commands = {0, 6, 9, 5, 3, 2, 7, 8, 4, 1};
+    // Indexed in the alphabetical order of the constants' names.
+    static constexpr std::array<unsigned, 10> commands = {
+        SW_HIDE,          SW_MINIMIZE,        SW_RESTORE, SW_SHOW,           SW_SHOWMAXIMIZED,
+        SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE, SW_SHOWNA,  SW_SHOWNOACTIVATE, SW_SHOWNORMAL};
     if (showIndex < 0 || showIndex >= static_cast<int>(commands.size()))
         return 0;
-    return commands[static_cast<std::size_t>(showIndex)];
+    return static_cast<int>(commands[static_cast<std::size_t>(showIndex)]);
 }
 
 const char* ErrorText(std::intptr_t code)

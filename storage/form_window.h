@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/winuser.h"
+
 #include <exception>
 #include <functional>
 #include <string>
@@ -8,71 +10,8 @@ class TValueListStrings;
 
 // The window side of the form storage: what a TFormStorage needs from the window that owns it. The
 // toolkit's Qt windows implement it; tests implement it with a recording window. Placements and
-// sizes are in screen pixels, rectangles as left, top, right, bottom (right and bottom exclusive).
-
-struct TPoint
-{
-    int x = 0;
-    int y = 0;
-    bool operator==(const TPoint&) const = default;
-};
-
-struct TRect
-{
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    bool operator==(const TRect&) const = default;
-};
-
-// The placement record of a top-level window.
-struct TWindowPlacement
-{
-    unsigned length = 44;
-    unsigned flags = 0;
-    unsigned showCmd = 1;
-    TPoint ptMinPosition{-1, -1};
-    TPoint ptMaxPosition{-1, -1};
-    TRect rcNormalPosition;
-    bool operator==(const TWindowPlacement&) const = default;
-};
-
-constexpr unsigned SW_HIDE = 0;
-constexpr unsigned SW_SHOWNORMAL = 1;
-constexpr unsigned SW_SHOWMINIMIZED = 2;
-constexpr unsigned SW_SHOWMAXIMIZED = 3;
-constexpr unsigned SW_SHOWMINNOACTIVE = 7;
-constexpr unsigned WPF_SETMINPOSITION = 1;
-
-// GetSystemMetrics indices the storage asks for.
-constexpr int SM_CXSCREEN = 0;
-constexpr int SM_CYSCREEN = 1;
-constexpr int SM_CXBORDER = 5;
-constexpr int SM_CYBORDER = 6;
-constexpr int SM_CXDLGFRAME = 7;
-constexpr int SM_CYDLGFRAME = 8;
-constexpr int SM_CXFRAME = 32;
-constexpr int SM_CYFRAME = 33;
-
-// The widths of the window borders on the reference desktop (SM_CXBORDER to SM_CYFRAME); the
-// screen size and every other index give 0 here.
-constexpr int FrameMetric(int index)
-{
-    switch (index) {
-    case SM_CXBORDER:
-    case SM_CYBORDER:
-        return 1;
-    case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME:
-        return 3;
-    case SM_CXFRAME:
-    case SM_CYFRAME:
-        return 4;
-    default:
-        return 0;
-    }
-}
+// sizes are in screen pixels; the placement record, show commands and metrics are those of
+// platform/winuser.h.
 
 enum class TWindowState
 {

@@ -12,10 +12,10 @@
 
 namespace {
 
-// The frame a sizeable window has on the reference desktop; used where the window system gives no
-// frame of its own (offscreen, a bare X server), so that the stored rectangles read the same.
-constexpr int kFrameX = 8;
-constexpr int kFrameY = 27;
+// The frame a sizeable window has on the reference desktop; used whatever frame the window system
+// draws (none offscreen or on a bare X server), so that the stored rectangles read the same.
+constexpr int kFrameX = kSizeableFrameWidth;
+constexpr int kFrameY = kSizeableFrameHeight;
 
 bool equalNoCase(const std::string& a, const std::string& b)
 {
