@@ -1,6 +1,7 @@
 #include "app/Einstellungen_Unit1.h"
 
 #include "app/Ventiro_Unit1.h"
+#include "platform/module.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
@@ -8,7 +9,6 @@
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -98,8 +98,7 @@ void TEinstellungen_Form1::SetImages(TImageList* images)
 
 void TEinstellungen_Form1::FormCreate()
 {
-    FormStorage1->IniFileName =
-        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")) + "Ventiro.ini";
+    FormStorage1->IniFileName = platform::ExecutableFolder() + "Ventiro.ini";
 }
 
 void TEinstellungen_Form1::SchliessenExecute()

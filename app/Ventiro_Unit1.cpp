@@ -1,16 +1,17 @@
 #include "app/Ventiro_Unit1.h"
 
 #include "app/Einstellungen_Unit1.h"
+#include "platform/module.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
 #include "toolkit/ansi.h"
 #include "toolkit/application.h"
 #include "toolkit/image_list.h"
+#include "toolkit/services.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QPixmap>
 #include <QResizeEvent>
@@ -18,12 +19,6 @@
 TVentiro_Form1* Ventiro_Form1 = nullptr;
 
 namespace {
-
-ShellOpenFn& launchShellOpen()
-{
-    static ShellOpenFn shellOpen;
-    return shellOpen;
-}
 
 constexpr int kShowNormal = 9;
 constexpr int kStatusBarHeight = 19;
@@ -142,11 +137,6 @@ QFont PanelFont()
     return font;
 }
 
-void SetLaunchShellOpen(ShellOpenFn shellOpen)
-{
-    launchShellOpen() = std::move(shellOpen);
-}
-
 void LaunchProgram(const std::string& key, int showIndex)
 {
     if (!Einstellungen_Form1 || !Einstellungen_Form1->Verknuepfungseditor)
@@ -154,7 +144,7 @@ void LaunchProgram(const std::string& key, int showIndex)
     LaunchServices services;
     services.ownerWindow = Application ? Application->Handle() : nullptr;
     services.showMessage = [](const std::string& message) { ShowMessage(message); };
-    services.shellOpen = launchShellOpen();
+    services.shellOpen = Services().shellOpen;
     LaunchProgram(Einstellungen_Form1->Verknuepfungseditor->Strings(), key, showIndex, services);
 }
 
@@ -267,8 +257,7 @@ void TVentiro_Form1::resizeEvent(QResizeEvent* event)
 
 void TVentiro_Form1::FormCreate()
 {
-    FormStorage1->IniFileName =
-        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")) + "Ventiro.ini";
+    FormStorage1->IniFileName = platform::ExecutableFolder() + "Ventiro.ini";
 }
 
 void TVentiro_Form1::FormShow()

@@ -15,11 +15,9 @@ class TImageList;
 class TStatusBar;
 class QGroupBox;
 
-// Starts the program of a launch key from the settings window's launch table; a failure is reported
-// in a message box.
+// Starts the program of a launch key from the settings window's launch table, through the shell open
+// of toolkit/services.h; a failure is reported in a message box.
 void LaunchProgram(const std::string& key, int showIndex);
-// The shell open that launches use; an empty function restores the platform's own.
-void SetLaunchShellOpen(ShellOpenFn shellOpen);
 
 // The main window: five titled groups of launch buttons and a status bar.
 class TVentiro_Form1 : public TForm

@@ -1,4 +1,5 @@
 #include "blanks.h"
+#include "platform/native_path.h"
 #include "platform/profile.h"
 
 #include <cerrno>
@@ -478,7 +479,7 @@ std::string GetPrivateProfileStringA(const char* section, const char* key, const
     if (!section || !key || !file || !*file)
         return fallback;
     const std::lock_guard<std::mutex> guard(g_mutex);
-    Profile& profile = profileOf(file);
+    Profile& profile = profileOf(NativeFileName(file));
     Block* block = findSection(profile.doc, lowered(trimmed(section)));
     if (!block)
         return fallback;
@@ -493,7 +494,7 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
     if (!file)
         return false;
     const std::lock_guard<std::mutex> guard(g_mutex);
-    const std::string path(file);
+    const std::string path = NativeFileName(file);
     if (!section && !key && !value)
         return flush(path);
     if (!section || path.empty())

@@ -1,6 +1,7 @@
 #include "shell.h"
 
 #include "codepage.h"
+#include "native_path.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -369,8 +370,8 @@ std::intptr_t ShellExecuteA(void* /*hwnd*/, const char* operation, const char* f
         name.pop_back();
     if (name.empty() || name.front() == ' ')
         return kFileNotFound;
-    name = codepage::ansiToUtf8(name);
-    const std::string folderText = codepage::ansiToUtf8(directory != nullptr ? directory : "");
+    name = NativeFileName(name);
+    const std::string folderText = NativeFileName(directory != nullptr ? directory : "");
     const std::string commandLine = codepage::ansiToUtf8(parameters != nullptr ? parameters : "");
 
     const std::string cwd = currentFolder();

@@ -3,8 +3,7 @@ ventiro_add_test(NAME test_application SOURCES test_application.cpp LIBS ventiro
 ventiro_add_test(NAME test_frame SOURCES test_frame.cpp LIBS ventiro_toolkit OFFSCREEN TIMEOUT 60)
 
 # The program with a window whose construction fails, for the test of a failed start-up.
-add_executable(ventiro_failing_start ${PROJECT_SOURCE_DIR}/app/main.cpp)
-target_compile_definitions(ventiro_failing_start PRIVATE VENTIRO_FAILING_START)
+add_executable(ventiro_failing_start failing_start_main.cpp)
 target_include_directories(ventiro_failing_start PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(ventiro_failing_start PRIVATE ventiro_app Qt6::Widgets)
 ventiro_add_test(NAME test_window_placement SOURCES test_window_placement.cpp

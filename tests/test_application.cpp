@@ -1,6 +1,7 @@
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
 #include "toolkit/message_dialog.h"
+#include "toolkit/services.h"
 #include "toolkit/status_bar.h"
 
 #include <QClipboard>
@@ -102,16 +103,17 @@ TEST(MessageDialog, ClipboardThatCannotBeOpenedIsReportedAndTheDialogStays)
 {
     app();
     std::vector<std::string> shown;
-    app().SetExceptionHook([&](const std::string&, const std::string& text) { shown.push_back(text); });
-    SetClipboardWriter([](const QString&) { return false; });
+    TServices services;
+    services.showError = [&](const std::string&, const std::string& text) { shown.push_back(text); };
+    services.writeClipboard = [](const QString&) { return false; };
+    SetServices(services);
     bool stillOpen = false;
     const int result = runDialog("Nachricht", [&](TMessageForm& d) {
         QTest::keyClick(&d, Qt::Key_C, Qt::ControlModifier);
         stillOpen = d.isVisible();
         QTest::keyClick(&d, Qt::Key_Return);
     });
-    SetClipboardWriter(nullptr);
-    app().SetExceptionHook(nullptr);
+    SetServices({});
     EXPECT_EQ(shown, (std::vector<std::string>{"Cannot open clipboard."}));
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(result, 1);
@@ -131,10 +133,12 @@ TEST(Application, ExceptionsAreShownWithTheFullStopRuleAndTheLoopGoesOn)
 {
     app();
     std::vector<std::string> shown;
-    app().SetExceptionHook([&](const std::string& caption, const std::string& text) {
+    TServices services;
+    services.showError = [&](const std::string& caption, const std::string& text) {
         EXPECT_EQ(caption, app().Title());
         shown.push_back(text);
-    });
+    };
+    SetServices(services);
     const char* messages[] = {"A key with the name of \"x\" already exists",
                               "Key may not contain equals sign (\"=\")",
                               "Really?",
@@ -172,7 +176,7 @@ TEST(Application, ExceptionsAreShownWithTheFullStopRuleAndTheLoopGoesOn)
     QTest::mouseClick(&button, Qt::LeftButton);
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(shown.back(), "Unable to write to here.");
-    app().SetExceptionHook(nullptr);
+    SetServices({});
 }
 
 TEST(Application, HintsReachTheStatusBarOnlyWhenTheyChange)

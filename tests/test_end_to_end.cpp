@@ -219,8 +219,8 @@ public:
         ::setenv("DISPLAY", m_display.c_str(), 1);
         ::setenv("HOME", home.c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        for (const char* name : {"QT_QPA_PLATFORM", "WINEPREFIX", "XAUTHORITY", "VENTIRO_NO_ERROR_BOX",
-                                 "VENTIRO_SHOWCMD", "WAYLAND_DISPLAY"})
+        for (const char* name :
+             {"QT_QPA_PLATFORM", "WINEPREFIX", "XAUTHORITY", "VENTIRO_SHOWCMD", "WAYLAND_DISPLAY"})
             ::unsetenv(name);
         ASSERT_TRUE(waitFor([] {
             xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
@@ -669,6 +669,37 @@ TEST_F(EndToEnd, MovedWindowOpensWhereItWasLeft)
     EXPECT_EQ(geometryOf(window), QRect(211, 143, 600, 303));
     EXPECT_EQ(closeAndWait(window), 0);
     EXPECT_EQ(readIni(ini()).at(kMainSection).at("NormPos"), "211,143,819,473");
+}
+
+TEST_F(EndToEnd, FolderNamedBeyondAsciiKeepsPlacementAndTableInItsIni)
+{
+    // "Büro" has a Windows-1252 spelling; "Проект" has none.
+    for (const std::string folder : {"B\xC3\xBCro", "\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB5\xD0\xBA\xD1\x82"}) {
+        SCOPED_TRACE(folder);
+        const fs::path dir = m_dir / folder;
+        fs::create_directories(dir);
+        fs::copy_file(VENTIRO_BINARY, dir / "ventiro");
+        TValueListStrings table(DefaultLaunchTable());
+        table.Put(0, table.Names(0) + "=" + recorder() + " [-saved]");
+        writeFile(dir / "Ventiro.ini", std::string("[") + kMainSection + "]\r\nNormPos=211,143,819,473\r\n" +
+                                           iniFileOf(table.Lines()));
+
+        const std::uint32_t window = start((folder + "/ventiro").c_str());
+        ASSERT_NE(window, 0u);
+        EXPECT_EQ(geometryOf(window), QRect(211, 143, 600, 303));
+        ASSERT_EQ(runTool({"xdotool", "windowmove", "--sync", std::to_string(window), "101", "87"}).code, 0);
+        EXPECT_EQ(closeAndWait(window), 0);
+
+        const IniContent stored = readIni(dir / "Ventiro.ini");
+        ASSERT_TRUE(stored.count(kMainSection)) << log();
+        EXPECT_EQ(stored.at(kMainSection).at("NormPos"), "101,87,709,417");
+        EXPECT_EQ(storedTable(stored), table.Lines());
+        EXPECT_EQ(log().find("Unable to write"), std::string::npos) << log();
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(m_dir))
+            EXPECT_TRUE(entry.path().filename() != "Ventiro.ini" || entry.path() == dir / "Ventiro.ini")
+                << entry.path();
+        fs::remove_all(dir);
+    }
 }
 
 TEST_F(EndToEnd, FailedStartUpShowsTheApplicationErrorAndExitsWithOne)

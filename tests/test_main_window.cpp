@@ -8,6 +8,7 @@
 #include "toolkit/ansi.h"
 #include "toolkit/application.h"
 #include "toolkit/image_list.h"
+#include "toolkit/services.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
@@ -70,15 +71,17 @@ public:
                   "/Ventiro.ini");
         Ventiro_Form1->FormStorage1->IniFileName = iniPath();
         Einstellungen_Form1->FormStorage1->IniFileName = iniPath();
-        SetLaunchShellOpen([](void* owner, const char* operation, const char* file, const char* parameters,
-                              const char* directory, int showCmd) -> std::intptr_t {
+        TServices services;
+        services.shellOpen = [](void* owner, const char* operation, const char* file, const char* parameters,
+                                const char* directory, int showCmd) -> std::intptr_t {
             shellCalls().push_back(ShellCall{owner, operation, file, parameters, directory, showCmd});
             return 42;
-        });
+        };
+        SetServices(services);
     }
     void TearDown() override
     {
-        SetLaunchShellOpen({});
+        SetServices({});
         m_app.reset();
     }
 

@@ -2,6 +2,7 @@
 
 #include "ansi.h"
 #include "forms.h"
+#include "services.h"
 #include "status_bar.h"
 #include "termination.h"
 
@@ -11,16 +12,11 @@
 #include <QCursor>
 #include <QFile>
 #include <QHelpEvent>
-#include <QMessageBox>
 #include <QProxyStyle>
 #include <QToolTip>
 
 #include <cstdio>
 #include <typeinfo>
-
-#if defined(_MSC_VER)
-#include <intrin.h>
-#endif
 
 TApplication* Application = nullptr;
 
@@ -93,14 +89,9 @@ bool offerHint(QWidget* window, const std::string& hint)
 
 std::string ApplicationErrorText(const char* className, const std::string& message)
 {
-#if defined(_MSC_VER)
-    void* here = _ReturnAddress();
-#else
-    void* here = __builtin_return_address(0);
-#endif
     std::uintptr_t offset = 0;
     std::string module = "ventiro";
-    platform::ModuleOfAddress(here, module, offset);
+    platform::ModuleOfAddress(platform::ReturnAddress(), module, offset);
     char address[16];
     std::snprintf(address, sizeof address, "%08X", static_cast<unsigned>(offset & 0xFFFFFFFFu));
     const bool stop = !message.empty() && message.back() != '.';
@@ -111,12 +102,7 @@ std::string ApplicationErrorText(const char* className, const std::string& messa
 void ShowApplicationError(const std::string& text)
 {
     std::fprintf(stderr, "Application Error: %s", text.c_str());
-    if (qEnvironmentVariableIsSet("VENTIRO_NO_ERROR_BOX"))
-        return;
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), toQString(text),
-                    QMessageBox::Ok);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    Services().showError("Application Error", text);
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
@@ -226,7 +212,8 @@ void TApplication::HandleException(std::exception_ptr error)
     } catch (const Exception& e) {
         ShowException(e);
     } catch (const std::exception& e) {
-        ShowApplicationError(ApplicationErrorText(typeid(e).name(), e.what()));
+        ShowApplicationError(
+            ApplicationErrorText(platform::ReadableTypeName(typeid(e).name()).c_str(), e.what()));
     } catch (...) {
         ShowApplicationError(ApplicationErrorText("unknown", std::string()));
     }
@@ -234,14 +221,7 @@ void TApplication::HandleException(std::exception_ptr error)
 
 void TApplication::ShowException(const Exception& error)
 {
-    const std::string text = withFullStop(error.Message());
-    if (m_exceptionHook) {
-        m_exceptionHook(Title(), text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, toQString(Title()), toQString(text), QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    Services().showError(Title(), withFullStop(error.Message()));
 }
 
 void TApplication::updateHint(const QWidget* under)

@@ -50,8 +50,9 @@ public:
     bool Running() const { return m_running; }
     bool Terminated() const { return m_terminated; }
 
-    // Shows an error that escaped a handler; returns so that the loop goes on. Call it from a catch
-    // block (it takes std::current_exception()) or hand it the error.
+    // Shows an error that escaped a handler (through the error display of toolkit/services.h);
+    // returns so that the loop goes on. Call it from a catch block (it takes
+    // std::current_exception()) or hand it the error.
     void HandleException(std::exception_ptr error = std::current_exception());
     void ShowException(const Exception& error);
 
@@ -60,11 +61,6 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Replaces the error box, e.g. for tests: receives the caption and the text shown.
-    void SetExceptionHook(std::function<void(const std::string&, const std::string&)> hook)
-    {
-        m_exceptionHook = std::move(hook);
-    }
     bool Destroying() const { return m_destroying; }
 
     // The show request the program was started with (platform::StartupShowCommand), read once when
@@ -79,7 +75,6 @@ private:
     void updateHint(const QWidget* under);
 
     QWidget* m_hidden = nullptr; // the application's own hidden top-level window
-    std::function<void(const std::string&, const std::string&)> m_exceptionHook;
     bool m_destroying = false;
 
     std::vector<TForm*> m_forms; // in creation order
@@ -93,8 +88,8 @@ private:
 
 extern TApplication* Application;
 
-// The "Application Error" text for an error that escaped start-up, and its box (also written to
-// standard error; VENTIRO_NO_ERROR_BOX leaves the box out).
+// The "Application Error" text for an error that escaped start-up, and its box (through the error
+// display of toolkit/services.h; the text also goes to standard error).
 std::string ApplicationErrorText(const char* className, const std::string& message);
 void ShowApplicationError(const std::string& text);
 

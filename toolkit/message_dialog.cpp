@@ -2,8 +2,8 @@
 
 #include "ansi.h"
 #include "application.h"
+#include "services.h"
 
-#include <QClipboard>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -79,27 +79,6 @@ TMessageForm::TMessageForm(const std::string& message)
         move(screen->geometry().center() - QPoint(clientWidth / 2, clientHeight / 2));
 }
 
-namespace {
-
-bool writeSystemClipboard(const QString& text)
-{
-    QClipboard* clipboard = QApplication::clipboard();
-    if (clipboard == nullptr)
-        return false;
-    clipboard->setText(text);
-    // The window system may refuse the selection; then the clipboard still holds what it held.
-    return clipboard->text() == text;
-}
-
-TClipboardWriter g_clipboardWriter = writeSystemClipboard;
-
-} // namespace
-
-void SetClipboardWriter(TClipboardWriter writer)
-{
-    g_clipboardWriter = writer != nullptr ? writer : writeSystemClipboard;
-}
-
 std::string TMessageForm::ClipboardText() const
 {
     return std::string(kDivider) + m_caption + "\r\n" + kDivider + m_message + "\r\n" + kDivider +
@@ -110,7 +89,7 @@ void TMessageForm::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_C && event->modifiers() == Qt::ControlModifier) {
         QApplication::beep();
-        if (!g_clipboardWriter(toQString(ClipboardText()))) {
+        if (!Services().writeClipboard(toQString(ClipboardText()))) {
             // Shown by the error display; the dialog stays open.
             if (Application != nullptr)
                 Application->HandleException(std::make_exception_ptr(Exception("Cannot open clipboard")));

@@ -6,13 +6,6 @@
 
 class QLabel;
 class QPushButton;
-class QString;
-
-// Puts text on the system clipboard; false when the clipboard cannot be opened (another program
-// holds it, or the window system refuses). Tests replace it to see the failure path; nullptr puts
-// the system clipboard back.
-using TClipboardWriter = bool (*)(const QString& text);
-void SetClipboardWriter(TClipboardWriter writer);
 
 // The dialog behind ShowMessage: a word-wrapped message and one "OK" button, sized in dialog units
 // of its font, captioned with the application title. The text is shown exactly as written.
@@ -24,7 +17,7 @@ public:
     QLabel* Message = nullptr;
     QPushButton* OK = nullptr;
 
-    // What Ctrl+C puts on the clipboard.
+    // What Ctrl+C puts on the clipboard (through the clipboard writer of toolkit/services.h).
     std::string ClipboardText() const;
 
 protected:

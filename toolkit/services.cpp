@@ -1,0 +1,58 @@
+#include "services.h"
+
+#include "ansi.h"
+
+#include "platform/shell.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+
+namespace {
+
+bool writeSystemClipboard(const QString& text)
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    if (clipboard == nullptr)
+        return false;
+    clipboard->setText(text);
+    // The window system may refuse the selection; then the clipboard still holds what it held.
+    return clipboard->text() == text;
+}
+
+void showErrorBox(const std::string& caption, const std::string& text)
+{
+    QMessageBox box(QMessageBox::Critical, toQString(caption), toQString(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+TServices withDefaults(TServices services)
+{
+    if (!services.shellOpen)
+        services.shellOpen = platform::ShellExecuteA;
+    if (!services.writeClipboard)
+        services.writeClipboard = writeSystemClipboard;
+    if (!services.showError)
+        services.showError = showErrorBox;
+    return services;
+}
+
+TServices& current()
+{
+    static TServices services = withDefaults({});
+    return services;
+}
+
+} // namespace
+
+const TServices& Services()
+{
+    return current();
+}
+
+void SetServices(TServices services)
+{
+    current() = withDefaults(std::move(services));
+}

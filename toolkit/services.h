@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QString;
+
+// The services through which the program acts on the world outside its windows, in one place: a test
+// that must see or refuse such an act (a program started, the clipboard written, an error box
+// shown) replaces the service here, and nothing else of the program knows about it.
+//
+// The program uses the defaults. A replacement is set once, before the code under test runs (a test
+// program's set-up), with the members it needs; members left empty keep their default.
+struct TServices
+{
+    // Opens a file through the shell, with the arguments and result of platform::ShellExecuteA; the
+    // launcher starts every program through it. Default: platform::ShellExecuteA.
+    std::function<std::intptr_t(void* owner, const char* operation, const char* file, const char* parameters,
+                                const char* directory, int showCmd)>
+        shellOpen;
+    // Puts text on the system clipboard; false when the clipboard cannot be opened (another program
+    // holds it, or the window system refuses). Default: Qt's clipboard, read back to see that it took.
+    std::function<bool(const QString& text)> writeClipboard;
+    // Shows an error to the operator and returns when it has been seen: the caption and the text of
+    // the stop box (the application title and an escaped error, or "Application Error" and the text of
+    // a failed start-up). Default: a modal message box with the stop icon.
+    std::function<void(const std::string& caption, const std::string& text)> showError;
+};
+
+// The services in force; every member is set.
+const TServices& Services();
+
+// Puts `services` in force, the default in every empty member; SetServices({}) restores the defaults.
+void SetServices(TServices services);
