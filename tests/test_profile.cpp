@@ -1,3 +1,4 @@
+#include "host.h"
 #include "platform/profile.h"
 #include "storage_test_support.h"
 
@@ -12,6 +13,7 @@ struct ReadCase
     const char* section;
     const char* key;
     const char* expected;
+    bool wineDiffers = false; // Wine reads this unlike Windows
 };
 
 // Each file is read with the default "def  ", which comes back as "def".
@@ -37,7 +39,8 @@ const ReadCase kReadCases[] = {
     {"line without equals", "[s]\r\nk\r\n", "s", "k", "def"},
     {"equals inside value", "[s]\r\nItem0=CimE=c:\\x.exe\r\n", "s", "Item0", "CimE=c:\\x.exe"},
     {"missing section", "[t]\r\nk=v\r\n", "s", "k", "def"},
-    {"UTF-8 mark belongs to line one", "\xEF\xBB\xBF[s]\r\nk=v\r\n", "s", "k", "def"},
+    // Wine takes the mark as a sign of UTF-8 and drops it.
+    {"UTF-8 mark belongs to line one", "\xEF\xBB\xBF[s]\r\nk=v\r\n", "s", "k", "def", true},
 };
 
 TEST(ProfileReading, RulesTable)
@@ -45,6 +48,8 @@ TEST(ProfileReading, RulesTable)
     TempDir dir;
     int n = 0;
     for (const ReadCase& c : kReadCases) {
+        if (c.wineDiffers && RunningUnderWine())
+            continue;
         const std::string path = dir.file("case" + std::to_string(n++) + ".ini");
         writeBytes(path, c.file);
         EXPECT_EQ(platform::GetPrivateProfileStringA(c.section, c.key, "def  ", path.c_str()), c.expected)
@@ -55,6 +60,9 @@ TEST(ProfileReading, RulesTable)
 
 TEST(ProfileWriting, KeepsForeignLinesAndPlacesNewKeys)
 {
+    if (RunningUnderWine())
+        GTEST_SKIP() << "Wine rewrites the file: it drops blank lines, puts a new key after the section's "
+                        "trailing comment and trims the blanks of a written value; Windows does none of that";
     TempDir dir;
     const std::string path = dir.file("w.ini");
     writeBytes(path, "; top\r\n[a]\r\nX = 1\r\n\r\n; tail of a\r\n[b]\r\ny=2\r\n");
