@@ -66,25 +66,29 @@ inline fs::path installHelper(const fs::path& folder, const std::string& name)
 }
 
 // Waits (polling, up to ten seconds) for the helper's record to appear and returns its NUL-separated
-// fields.
+// fields. A record ends with a NUL; until one is read whole (Windows may refuse to open a file another
+// program has just renamed) the wait goes on.
 inline std::optional<std::vector<std::string>> waitForFields(const fs::path& file)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!fs::exists(file)) {
+    std::string data;
+    for (;;) {
+        if (fs::exists(file)) {
+            std::ifstream in(file, std::ios::binary);
+            std::stringstream buffer;
+            buffer << in.rdbuf();
+            data = buffer.str();
+            if (!data.empty() && data.back() == '\0')
+                break;
+        }
         if (std::chrono::steady_clock::now() > deadline)
             return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string data = buffer.str();
     std::vector<std::string> fields;
     std::size_t start = 0;
     while (start < data.size()) {
         const std::size_t end = data.find('\0', start);
-        if (end == std::string::npos)
-            break;
         fields.push_back(data.substr(start, end - start));
         start = end + 1;
     }

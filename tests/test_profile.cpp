@@ -29,9 +29,11 @@ const ReadCase kReadCases[] = {
     {"case of names", "[SeC]\r\nKeY=v\r\n", "sec", "key", "v"},
     {"first duplicate section", "[s]\r\nk=1\r\n[s]\r\nk=2\r\nj=3\r\n", "s", "j", "def"},
     {"first duplicate key", "[s]\r\nk=1\r\nk=2\r\n", "s", "k", "1"},
-    {"before the first header", "k=v\r\n[s]\r\n", "", "k", "def"},
+    // Wine finds lines before the first header as the section named "".
+    {"before the first header", "k=v\r\n[s]\r\n", "", "k", "def", true},
     {"header with text after it", "[ s ] tail\r\nk=v\r\n", "s", "k", "v"},
-    {"header without bracket", "[ s \r\nk=v\r\n", "s", "k", "v"},
+    // Wine opens no section for a header without "]".
+    {"header without bracket", "[ s \r\nk=v\r\n", "s", "k", "v", true},
     {"indented header", "   [s]\r\nk=v\r\n", "s", "k", "v"},
     {"arguments trimmed", "[s]\r\nk=v\r\n", "  s ", " k\t", "v"},
     {"LF only", "[s]\nk=v\nj=w\n", "s", "j", "w"},
