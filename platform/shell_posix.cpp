@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -43,6 +44,90 @@ bool isOpenVerb(const char* operation)
     return FoldUtf8(operation) == "open";
 }
 
+std::intptr_t openWith(const char* opener, const std::string& target, const std::string& folder)
+{
+    const std::string executable = FindOnPath(opener);
+    if (executable.empty())
+        return kNoAssociation;
+    return StartProgram(executable, {executable, target}, folder);
+}
+
+// What the first bytes of a file say it is.
+enum class Content
+{
+    Program,
+    Other,
+    Unreadable
+};
+
+// Reads the first bytes of a regular file. The file is opened without blocking and checked again
+// once open, so that a file replaced by a FIFO or a device in between is never waited on.
+Content sniff(const std::string& target)
+{
+    const int fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return Content::Unreadable;
+    struct stat st
+    {};
+    char head[4] = {};
+    ssize_t got = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        do {
+            got = ::read(fd, head, sizeof head);
+        } while (got < 0 && errno == EINTR);
+    }
+    ::close(fd);
+    if (got < 0)
+        return Content::Unreadable;
+    const bool elf = got >= 4 && std::memcmp(head,
+                                             "\x7F"
+                                             "ELF",
+                                             4) == 0;
+    const bool script = got >= 2 && head[0] == '#' && head[1] == '!';
+    return elf || script ? Content::Program : Content::Other;
+}
+
+// Opens a resolved file by its type: a folder with the desktop's opener; a native program (an ELF
+// file or a script) directly; a Windows program through wine; any other regular file with the
+// desktop's opener. Anything else (a FIFO, a socket, a device) is refused with 11, "not a valid
+// program", at once: reading it could wait for ever, and it is neither a program nor a document.
+std::intptr_t openResolved(const std::string& target, const std::string& commandLine,
+                           const std::string& folder)
+{
+    struct stat st
+    {};
+    if (::stat(target.c_str(), &st) != 0)
+        return errno == ENOENT ? kFileNotFound : errno == ENOTDIR ? kPathNotFound : kAccessDenied;
+    if (S_ISDIR(st.st_mode))
+        return openWith("xdg-open", target, folder);
+    if (!S_ISREG(st.st_mode))
+        return kBadFormat;
+
+    switch (sniff(target)) {
+    case Content::Unreadable:
+        return kAccessDenied;
+    case Content::Program: {
+        if (::access(target.c_str(), X_OK) != 0)
+            return kAccessDenied;
+        std::vector<std::string> args = {target};
+        for (std::string& arg : SplitCommandLine(commandLine))
+            args.push_back(std::move(arg));
+        return StartProgram(target, args, folder);
+    }
+    case Content::Other:
+        break;
+    }
+    if (!isWindowsProgram(target))
+        return openWith("xdg-open", target, folder);
+    const std::string wine = FindOnPath("wine");
+    if (wine.empty())
+        return kNoAssociation;
+    std::vector<std::string> args = {wine, target};
+    for (std::string& arg : SplitCommandLine(commandLine))
+        args.push_back(std::move(arg));
+    return StartProgram(wine, args, folder);
+}
+
 } // namespace
 
 std::intptr_t ShellExecuteA(void* /*hwnd*/, const char* operation, const char* file, const char* parameters,
@@ -60,18 +145,18 @@ std::intptr_t ShellExecuteA(void* /*hwnd*/, const char* operation, const char* f
     const std::string folderText = nativePath(directory);
     const std::string commandLine = codepage::ansiToUtf8(parameters != nullptr ? parameters : "");
 
-    const std::string cwd = CurrentFolder();
-    std::string folder = cwd;
+    const Location cwd{CurrentFolder()};
+    Location folder = cwd;
     if (!folderText.empty()) {
-        if (ResolvePath(folderText, cwd, folder) != 0 || !IsDirectory(folder))
+        if (ResolvePath(folderText, cwd, folder) != 0 || !IsDirectory(folder.path))
             return kPathNotFound;
     }
 
-    std::string target;
+    Location target;
     int code = ResolvePath(name, folder, target);
     const bool relative = !HasDrivePrefix(name) && !IsSeparator(name.front());
-    if (code != 0 && relative && folder != cwd) {
-        std::string inCwd;
+    if (code != 0 && relative && folder.path != cwd.path) {
+        Location inCwd;
         if (ResolvePath(name, cwd, inCwd) == 0) {
             code = 0;
             target = inCwd;
@@ -79,59 +164,7 @@ std::intptr_t ShellExecuteA(void* /*hwnd*/, const char* operation, const char* f
     }
     if (code != 0)
         return code;
-
-    std::vector<std::string> args;
-    std::string executable;
-    if (IsDirectory(target)) {
-        executable = FindOnPath("xdg-open");
-        if (executable.empty())
-            return kNoAssociation;
-        args = {executable, target};
-        return StartProgram(executable, args, folder);
-    }
-
-    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        if (error == ENOENT)
-            return kFileNotFound;
-        return error == ENOTDIR ? kPathNotFound : kAccessDenied;
-    }
-    char head[4] = {};
-    const ssize_t got = ::read(fd, head, sizeof head);
-    const int readError = errno;
-    ::close(fd);
-    if (got < 0)
-        return readError == EISDIR ? kNoAssociation : kAccessDenied;
-
-    const bool elf = got >= 4 && std::memcmp(head,
-                                             "\x7F"
-                                             "ELF",
-                                             4) == 0;
-    const bool script = got >= 2 && head[0] == '#' && head[1] == '!';
-    if (elf || script) {
-        if (::access(target.c_str(), X_OK) != 0)
-            return kAccessDenied;
-        executable = target;
-        args.push_back(target);
-        for (std::string& arg : SplitCommandLine(commandLine))
-            args.push_back(std::move(arg));
-        return StartProgram(executable, args, folder);
-    }
-    if (isWindowsProgram(target)) {
-        executable = FindOnPath("wine");
-        if (executable.empty())
-            return kNoAssociation;
-        args = {executable, target};
-        for (std::string& arg : SplitCommandLine(commandLine))
-            args.push_back(std::move(arg));
-        return StartProgram(executable, args, folder);
-    }
-    executable = FindOnPath("xdg-open");
-    if (executable.empty())
-        return kNoAssociation;
-    args = {executable, target};
-    return StartProgram(executable, args, folder);
+    return openResolved(target.path, commandLine, folder.path);
 }
 
 } // namespace platform

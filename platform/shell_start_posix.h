@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-// Process start of the POSIX shell open.
+// Process start of the POSIX shell open: the program becomes a child of the panel in a session of its
+// own, and the panel reaps it when it ends.
 namespace platform::shellstart {
 
 // Starts a program with the given argv in a folder, without waiting for it. Returns the shell's
