@@ -4,6 +4,7 @@
 // session of its own, in this one process, alternating which goes first; each timing starts only
 // when the programs of the previous one have ended. Prints the median of the per-pair ratios, and
 // the median ValueOfKey time in a 100,000-line table with the key at the end.
+#include "launch/default_launch_table.h"
 #include "launch/launcher.h"
 
 #include <algorithm>
