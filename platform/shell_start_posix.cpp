@@ -12,9 +12,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <vector>
+
+// glibc 2.34 and later close every descriptor above 2 in one spawn action.
 #if !(defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34)))
-#include <cstdlib>
-#include <dirent.h>
 #define VENTIRO_CLOSE_EACH_DESCRIPTOR 1
 #endif
 
