@@ -1,5 +1,7 @@
 #include "locale.h"
 
+#include "case_fold.h"
+
 #include <cstddef>
 #include <cstring>
 
@@ -7,8 +9,7 @@ namespace platform {
 namespace {
 
 // Reads a Windows-1252 text as the sequence the comparison looks at. With the case ignored every
-// letter is taken in its lower-case form: A-Z, the Latin-1 capitals 0xC0-0xDE except the
-// multiplication sign 0xD7, and the four capitals of the 0x80 block. As in the Windows sorting
+// letter is taken in its lower-case form (FoldCase). As in the Windows sorting
 // weights, the letters that stand for two (sharp s, the ligatures ae and oe, thorn) count as those
 // two, the modifier circumflex 0x88 counts as '^', and the soft hyphen 0xAD and NUL count for
 // nothing.
@@ -64,22 +65,9 @@ private:
     int fold(unsigned char c)
     {
         const int e = expand(c);
-        if (m_pending >= 'A' && m_pending <= 'Z')
-            m_pending += 32;
-        if (e >= 'A' && e <= 'Z')
-            return e + 32;
-        if (e >= 0xC0 && e <= 0xDE && e != 0xD7)
-            return e + 32;
-        switch (e) {
-        case 0x8A:
-            return 0x9A; // S caron
-        case 0x8E:
-            return 0x9E; // Z caron
-        case 0x9F:
-            return 0xFF; // Y diaeresis
-        default:
-            return e;
-        }
+        if (m_pending != 0)
+            m_pending = FoldCase(static_cast<unsigned char>(m_pending));
+        return FoldCase(static_cast<unsigned char>(e));
     }
 
     int pair(char first, char second)
