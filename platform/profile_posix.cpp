@@ -1,5 +1,7 @@
-#include "blanks.h"
 #include "platform/profile.h"
+
+#include "platform/blanks.h"
+#include "platform/ini_document.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,216 +9,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
-#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
-#include <vector>
 
 namespace platform {
 namespace {
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-// One line of the file, without its line end. Key lines know their key, matched without case.
-struct Line
-{
-    std::string text;
-    std::string key; // lower-case key of a key line
-    bool isKey = false;
-    bool dead = false; // removed; not written out
-};
-
-// A header line and the lines up to the next header. The first block of a file has no header.
-struct Block
-{
-    bool hasHeader = false;
-    std::string header;
-    std::vector<Line> lines;
-    std::unordered_map<std::string, std::size_t> keys; // first live line of each key
-    std::size_t insertAt = 0;                          // after the last key line
-};
-
-// A parsed file with an index of its sections: the blocks of each name, first one first.
-struct Document
-{
-    std::vector<Block> blocks;
-    std::unordered_map<std::string, std::vector<std::size_t>> sections;
-    std::unordered_map<std::string, std::size_t> firstLive; // offset into sections[name]
-};
-
-void classify(Line& line, Block& block, std::size_t index)
-{
-    const std::size_t eq = line.text.find('=');
-    if (eq == std::string::npos)
-        return;
-    line.isKey = true;
-    line.key = lowered(trimmed(std::string_view(line.text).substr(0, eq)));
-    block.keys.emplace(line.key, index);
-    block.insertAt = index + 1;
-}
-
-Document parse(const std::string& content)
-{
-    Document doc;
-    doc.blocks.emplace_back();
-    std::size_t pos = 0;
-    while (pos < content.size()) {
-        std::size_t end = content.find_first_of("\r\n", pos);
-        std::size_t next;
-        if (end == std::string::npos) {
-            end = content.size();
-            next = end;
-        } else if (content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n') {
-            next = end + 2;
-        } else {
-            next = end + 1;
-        }
-        std::string text = content.substr(pos, end - pos);
-        pos = next;
-
-        std::size_t first = 0;
-        while (first < text.size() && isBlank(text[first]))
-            ++first;
-        if (first < text.size() && text[first] == '[') {
-            const std::size_t close = text.find(']', first + 1);
-            const std::size_t nameEnd = close == std::string::npos ? text.size() : close;
-            const std::string name =
-                lowered(trimmed(std::string_view(text).substr(first + 1, nameEnd - first - 1)));
-            Block block;
-            block.hasHeader = true;
-            block.header = std::move(text);
-            doc.sections[name].push_back(doc.blocks.size());
-            doc.blocks.push_back(std::move(block));
-            continue;
-        }
-        Block& block = doc.blocks.back();
-        Line line;
-        line.text = std::move(text);
-        if (!(first < line.text.size() && line.text[first] == ';'))
-            classify(line, block, block.lines.size());
-        block.lines.push_back(std::move(line));
-    }
-    return doc;
-}
-
-std::string serialize(const Document& doc)
-{
-    std::string out;
-    for (const Block& block : doc.blocks) {
-        if (block.hasHeader) {
-            out += block.header;
-            out += "\r\n";
-        }
-        for (const Line& line : block.lines) {
-            if (line.dead)
-                continue;
-            out += line.text;
-            out += "\r\n";
-        }
-    }
-    return out;
-}
-
-Block* findSection(Document& doc, const std::string& name)
-{
-    const auto it = doc.sections.find(name);
-    if (it == doc.sections.end())
-        return nullptr;
-    const std::size_t offset = doc.firstLive[name];
-    if (offset >= it->second.size())
-        return nullptr;
-    return &doc.blocks[it->second[offset]];
-}
-
-std::string valueOf(const Line& line)
-{
-    std::string value = trimmed(std::string_view(line.text).substr(line.text.find('=') + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return value;
-}
-
-// A write as the caller made it, kept so that it can be applied again on a fresh copy of the file.
-struct Operation
-{
-    std::string section;
-    std::optional<std::string> key;
-    std::optional<std::string> value;
-};
-
-// Applies one write to the parsed copy; true when the copy changed.
-bool apply(Document& doc, const Operation& op)
-{
-    const std::string name = lowered(op.section);
-    Block* block = findSection(doc, name);
-    if (!op.key) {
-        if (!block)
-            return false;
-        block->hasHeader = false;
-        for (Line& line : block->lines)
-            if (line.isKey)
-                line.dead = true;
-        block->keys.clear();
-        ++doc.firstLive[name];
-        return true;
-    }
-    const std::string key = lowered(*op.key);
-    if (!op.value) {
-        if (!block)
-            return false;
-        const auto it = block->keys.find(key);
-        if (it == block->keys.end())
-            return false;
-        const std::size_t index = it->second;
-        block->lines[index].dead = true;
-        block->keys.erase(it);
-        // A later duplicate of the key now is the first one.
-        for (std::size_t i = index + 1; i < block->lines.size(); ++i) {
-            const Line& line = block->lines[i];
-            if (line.isKey && !line.dead && line.key == key) {
-                block->keys.emplace(key, i);
-                break;
-            }
-        }
-        return true;
-    }
-    if (!block) {
-        Block fresh;
-        fresh.hasHeader = true;
-        fresh.header = "[" + op.section + "]";
-        doc.sections[name].push_back(doc.blocks.size());
-        doc.blocks.push_back(std::move(fresh));
-        block = &doc.blocks.back();
-    }
-    const auto it = block->keys.find(key);
-    if (it != block->keys.end()) {
-        Line& line = block->lines[it->second];
-        std::string text =
-            trimmed(std::string_view(line.text).substr(0, line.text.find('='))) + "=" + *op.value;
-        if (text == line.text)
-            return false;
-        line.text = std::move(text);
-        return true;
-    }
-    Line line;
-    line.text = *op.key + "=" + *op.value;
-    line.key = key;
-    line.isKey = true;
-    const std::size_t at = block->insertAt;
-    block->lines.insert(block->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
-    block->keys.emplace(key, at);
-    block->insertAt = at + 1;
-    return true;
-}
 
 // What identifies one version of a file on disk.
 struct Stamp
@@ -374,16 +173,20 @@ private:
 // The layer's state for one file between two flushes.
 struct Profile
 {
-    Document doc;
+    std::optional<IniDocument> doc;
     Stamp stamp;
     bool checked = false;  // compared with the disk since the last flush
     bool writable = false; // known to be writable since the last flush
-    bool changed = false;  // the copy differs from the file on disk
-    std::vector<Operation> pending;
 };
 
 std::mutex g_mutex;
 std::unordered_map<std::string, Profile> g_profiles;
+
+// The name under which the file system knows `file`. Paths reach this layer as 8-bit text.
+std::string nativeName(const char* file)
+{
+    return std::string(file);
+}
 
 // The file's parsed copy, read again when the file changed on disk since it was read.
 Profile& profileOf(const std::string& path)
@@ -392,14 +195,12 @@ Profile& profileOf(const std::string& path)
     if (profile.checked)
         return profile;
     const Stamp now = stampOfPath(path);
-    if (!(now == profile.stamp) || profile.doc.blocks.empty()) {
+    if (!(now == profile.stamp) || !profile.doc) {
         std::string content;
         Stamp stamp;
         readFile(path, content, stamp);
-        profile.doc = parse(content);
+        profile.doc.emplace(std::move(content));
         profile.stamp = stamp;
-        profile.pending.clear();
-        profile.changed = false;
     }
     profile.checked = true;
     return profile;
@@ -427,7 +228,7 @@ bool flush(const std::string& path)
     Profile& profile = it->second;
     profile.checked = false;
     profile.writable = false;
-    if (profile.pending.empty())
+    if (!profile.doc || !profile.doc->hasJournal())
         return true;
 
     bool ok;
@@ -442,18 +243,12 @@ bool flush(const std::string& path)
                 g_profiles.erase(it);
                 return false;
             }
-            profile.doc = parse(content);
+            profile.doc->rebase(std::move(content));
             profile.stamp = stamp;
-            profile.changed = false;
-            for (const Operation& op : profile.pending)
-                profile.changed = apply(profile.doc, op) || profile.changed;
         }
-        if (profile.changed) {
-            const std::string content = serialize(profile.doc);
+        if (profile.doc->changed()) {
+            const std::string content = profile.doc->text();
             ok = replaceFile(path, content, profile.stamp);
-            // Start the next round from the file as written, without the removed lines.
-            if (ok)
-                profile.doc = parse(content);
         } else {
             ok = true;
         }
@@ -463,8 +258,8 @@ bool flush(const std::string& path)
         g_profiles.erase(it);
         return false;
     }
-    profile.pending.clear();
-    profile.changed = false;
+    // The next round starts from the file as written.
+    profile.doc.reset();
     return true;
 }
 
@@ -478,14 +273,9 @@ std::string GetPrivateProfileStringA(const char* section, const char* key, const
     if (!section || !key || !file || !*file)
         return fallback;
     const std::lock_guard<std::mutex> guard(g_mutex);
-    Profile& profile = profileOf(file);
-    Block* block = findSection(profile.doc, lowered(trimmed(section)));
-    if (!block)
-        return fallback;
-    const auto it = block->keys.find(lowered(trimmed(key)));
-    if (it == block->keys.end())
-        return fallback;
-    return valueOf(block->lines[it->second]);
+    Profile& profile = profileOf(nativeName(file));
+    const std::optional<std::string_view> value = profile.doc->value(section, key);
+    return value ? std::string(*value) : fallback;
 }
 
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file)
@@ -493,7 +283,7 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
     if (!file)
         return false;
     const std::lock_guard<std::mutex> guard(g_mutex);
-    const std::string path(file);
+    const std::string path = nativeName(file);
     if (!section && !key && !value)
         return flush(path);
     if (!section || path.empty())
@@ -504,15 +294,12 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
             return false;
         profile.writable = true;
     }
-    Operation op;
-    op.section = trimmed(section);
-    if (key) {
-        op.key = trimmed(key);
-        if (value)
-            op.value = std::string(value);
-    }
-    profile.changed = apply(profile.doc, op) || profile.changed;
-    profile.pending.push_back(std::move(op));
+    if (!key)
+        profile.doc->removeSection(section);
+    else if (!value)
+        profile.doc->removeKey(section, key);
+    else
+        profile.doc->setValue(section, key, value);
     return true;
 }
 

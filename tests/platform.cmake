@@ -1,1 +1,2 @@
 ventiro_add_test(NAME test_codepage SOURCES test_codepage.cpp LIBS ventiro_platform)
+ventiro_add_test(NAME test_ini_document SOURCES test_ini_document.cpp LIBS ventiro_platform)
