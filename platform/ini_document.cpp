@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -44,14 +45,29 @@ bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
+// The hash of a key, without regard to case. Keys that end in consecutive numbers ("Item0",
+// "Item1", ...) get consecutive hashes in groups of 8, one cache line of the index each, so that a
+// run through a long list touches the index in order instead of at random.
 std::uint32_t hashName(std::string_view name)
 {
+    std::size_t digits = 0;
+    while (digits < name.size() && digits < 9 && name[name.size() - 1 - digits] >= '0' &&
+           name[name.size() - 1 - digits] <= '9')
+        ++digits;
     std::uint32_t hash = 2166136261u;
-    for (char c : name) {
+    for (char c : name.substr(0, name.size() - digits)) {
         hash ^= static_cast<unsigned char>(lower(c));
         hash *= 16777619u;
     }
-    return hash;
+    if (digits == 0)
+        return hash;
+    std::uint32_t number = 0;
+    for (char c : name.substr(name.size() - digits))
+        number = number * 10 + static_cast<std::uint32_t>(c - '0');
+    hash ^= static_cast<std::uint32_t>(digits) << 24;
+    hash = (hash ^ (number >> 3)) * 0x9E3779B1u;
+    hash ^= hash >> 15;
+    return (hash & ~7u) | (number & 7u);
 }
 
 enum class Kind : std::uint8_t
@@ -94,6 +110,32 @@ public:
             if (slot.line != kTombstone && slot.hash == hash && sameName(keyOf(lines[slot.line - 1]), key))
                 return slot.line - 1;
         }
+    }
+
+    // Adds the line unless its key is there already (the first line of a key wins).
+    void insertFirst(std::string_view key, std::uint32_t hash, std::uint32_t line,
+                     const std::vector<Line>& lines)
+    {
+        if ((m_used + 1) * 4 > m_slots.size() * 3)
+            grow();
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = hash & mask;
+        for (; m_slots[i].line != 0; i = (i + 1) & mask)
+            if (m_slots[i].line != kTombstone && m_slots[i].hash == hash &&
+                sameName(keyOf(lines[m_slots[i].line - 1]), key))
+                return;
+        m_slots[i] = {hash, line + 1};
+        ++m_used;
+    }
+
+    // Room for `count` keys without growing.
+    void reserve(std::size_t count)
+    {
+        std::size_t size = 16;
+        while (count * 4 > size * 3)
+            size *= 2;
+        if (size > m_slots.size())
+            grow(size);
     }
 
     void insert(std::uint32_t hash, std::uint32_t line)
@@ -139,11 +181,11 @@ private:
         m_slots[i] = {hash, value};
     }
 
-    void grow()
+    void grow(std::size_t size = 0)
     {
         std::vector<Slot> old;
         old.swap(m_slots);
-        m_slots.resize(old.empty() ? 16 : old.size() * 2);
+        m_slots.resize(size ? size : old.empty() ? 16 : old.size() * 2);
         m_used = 0;
         for (const Slot& slot : old)
             if (slot.line != 0 && slot.line != kTombstone) {
@@ -162,8 +204,28 @@ struct Block
     bool hasHeader = false;
     Line header;
     std::vector<Line> lines;
-    KeyIndex keys;
     std::uint32_t insertAt = 0; // after the last key line
+    // Built when the section is first looked up: a section that is only erased never needs it.
+    mutable KeyIndex keys;
+    mutable bool indexed = false;
+
+    const KeyIndex& index() const
+    {
+        if (!indexed) {
+            std::size_t count = 0;
+            for (const Line& line : lines)
+                count += line.kind == Kind::Key ? 1 : 0;
+            keys.reserve(count);
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                if (lines[i].kind == Kind::Key) {
+                    const std::string_view key = keyOf(lines[i]);
+                    keys.insertFirst(key, hashName(key), static_cast<std::uint32_t>(i), lines);
+                }
+            indexed = true;
+        }
+        return keys;
+    }
+    KeyIndex& index() { return const_cast<KeyIndex&>(std::as_const(*this).index()); }
 };
 
 // The blocks of one section name, in file order; removed ones come first.
@@ -242,7 +304,14 @@ struct IniDocument::Impl
 
     static constexpr std::uint32_t kNoBlock = 0xFFFFFFFFu;
 
+    std::size_t deadContent = 0; // bytes of the file's lines that were removed
+
     void parse();
+    bool inContent(const Line& line) const
+    {
+        return line.text >= content.data() && line.text < content.data() + content.size();
+    }
+    void releaseContent();
     std::uint32_t findBlock(std::string_view name) const;
     std::uint32_t addBlock(std::string_view name);
     bool applySet(std::string_view section, std::string_view line, std::size_t keyLength);
@@ -257,11 +326,20 @@ void IniDocument::Impl::parse()
     blocks.emplace_back();
     const char* const data = content.data();
     const std::size_t size = content.size();
+    // The next CR and the next LF, each found once: a line ends at whichever comes first.
+    const auto next = [&](char c, std::size_t from) {
+        const void* at = from < size ? std::memchr(data + from, c, size - from) : nullptr;
+        return at ? static_cast<std::size_t>(static_cast<const char*>(at) - data) : size;
+    };
+    std::size_t nextCr = next('\r', 0);
+    std::size_t nextLf = next('\n', 0);
     std::size_t pos = 0;
     while (pos < size) {
-        std::size_t end = pos;
-        while (end < size && data[end] != '\r' && data[end] != '\n')
-            ++end;
+        if (nextCr < pos)
+            nextCr = next('\r', pos);
+        if (nextLf < pos)
+            nextLf = next('\n', pos);
+        std::size_t end = nextCr < nextLf ? nextCr : nextLf;
         const std::string_view text(data + pos, end - pos);
         if (end < size)
             end += (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') ? 2 : 1;
@@ -285,15 +363,9 @@ void IniDocument::Impl::parse()
         Block& block = blocks.back();
         block.lines.push_back(line);
         const bool comment = first < text.size() && text[first] == ';';
-        if (!comment && text.find('=') != std::string_view::npos) {
-            Line& added = block.lines.back();
-            added.kind = Kind::Key;
-            const auto index = static_cast<std::uint32_t>(block.lines.size() - 1);
-            const std::string_view key = keyOf(added);
-            const std::uint32_t hash = hashName(key);
-            if (block.keys.find(key, hash, block.lines) == KeyIndex::kNone)
-                block.keys.insert(hash, index);
-            block.insertAt = index + 1;
+        if (!comment && std::memchr(text.data(), '=', text.size())) {
+            block.lines.back().kind = Kind::Key;
+            block.insertAt = static_cast<std::uint32_t>(block.lines.size());
         }
     }
 }
@@ -333,7 +405,7 @@ bool IniDocument::Impl::applySet(std::string_view section, std::string_view text
         index = addBlock(section);
     Block& block = blocks[index];
     const std::uint32_t hash = hashName(key);
-    const std::uint32_t at = block.keys.find(key, hash, block.lines);
+    const std::uint32_t at = block.index().find(key, hash, block.lines);
     if (at != KeyIndex::kNone) {
         // The key keeps its spelling; only the value changes.
         Line& line = block.lines[at];
@@ -351,7 +423,7 @@ bool IniDocument::Impl::applySet(std::string_view section, std::string_view text
     const std::uint32_t insertAt = block.insertAt;
     block.lines.insert(block.lines.begin() + insertAt,
                        Line{text.data(), static_cast<std::uint32_t>(text.size()), Kind::Key});
-    block.keys.insert(hash, insertAt);
+    block.index().insert(hash, insertAt);
     block.insertAt = insertAt + 1;
     return true;
 }
@@ -363,16 +435,17 @@ bool IniDocument::Impl::applyRemoveKey(std::string_view section, std::string_vie
         return false;
     Block& block = blocks[index];
     const std::uint32_t hash = hashName(key);
-    const std::uint32_t at = block.keys.find(key, hash, block.lines);
+    KeyIndex& keys = block.index();
+    const std::uint32_t at = keys.find(key, hash, block.lines);
     if (at == KeyIndex::kNone)
         return false;
     block.lines[at].kind = Kind::Dead;
-    block.keys.erase(hash, at);
+    keys.erase(hash, at);
     // A later duplicate of the key now is the first one.
     for (std::size_t i = at + 1; i < block.lines.size(); ++i) {
         const Line& line = block.lines[i];
         if (line.kind == Kind::Key && sameName(keyOf(line), key)) {
-            block.keys.insert(hash, static_cast<std::uint32_t>(i));
+            keys.insert(hash, static_cast<std::uint32_t>(i));
             break;
         }
     }
@@ -388,15 +461,42 @@ bool IniDocument::Impl::applyRemoveSection(std::string_view section)
     block.hasHeader = false;
     // The comment lines stay where they were; the key lines go.
     std::vector<Line> kept;
-    for (const Line& line : block.lines)
+    for (const Line& line : block.lines) {
         if (line.kind == Kind::Other)
             kept.push_back(line);
+        else if (inContent(line))
+            deadContent += line.size;
+    }
+    if (inContent(block.header))
+        deadContent += block.header.size;
     block.lines.swap(kept);
     block.keys.clear();
+    block.indexed = true;
     block.insertAt = 0;
     ++sections[lowered(section)].firstLive;
     cacheValid = false;
+    // Saving a table erases its section and writes it again: most of the file is dead then.
+    if (deadContent > content.size() / 2)
+        releaseContent();
     return true;
+}
+
+// Moves the lines still in use out of the file's bytes and frees them.
+void IniDocument::Impl::releaseContent()
+{
+    const auto move = [&](Line& line) {
+        if (inContent(line))
+            line.text = arena.store(line.view()).data();
+    };
+    for (Block& block : blocks) {
+        if (block.hasHeader)
+            move(block.header);
+        for (Line& line : block.lines)
+            if (line.kind != Kind::Dead)
+                move(line);
+    }
+    std::string().swap(content);
+    deadContent = 0;
 }
 
 void IniDocument::Impl::record(std::string_view section, Operation op)
@@ -445,7 +545,7 @@ std::optional<std::string_view> IniDocument::value(std::string_view section, std
         return std::nullopt;
     const Block& block = m_impl->blocks[index];
     key = trim(key);
-    const std::uint32_t at = block.keys.find(key, hashName(key), block.lines);
+    const std::uint32_t at = block.index().find(key, hashName(key), block.lines);
     if (at == KeyIndex::kNone)
         return std::nullopt;
     const std::string_view text = block.lines[at].view();

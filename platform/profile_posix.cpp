@@ -297,15 +297,13 @@ FileKind readRegular(const std::string& path, std::string& content, Stamp& stamp
     stamp = stampOf(st);
     content.resize(static_cast<std::size_t>(st.st_size));
     std::size_t have = 0;
+    char more[4096];
     for (;;) {
-        if (have == content.size()) {
-            if (content.size() > static_cast<std::size_t>(kMaxFileSize)) {
-                content.clear();
-                return FileKind::Unusable;
-            }
-            content.resize(have + 4096); // the file grew while it was read
-        }
-        const ssize_t got = ::read(fd.get(), content.data() + have, content.size() - have);
+        // Reads into the string while it has room, then into `more`, which only a file that grew
+        // while it was read fills.
+        const bool room = have < content.size();
+        const ssize_t got = room ? ::read(fd.get(), content.data() + have, content.size() - have)
+                                 : ::read(fd.get(), more, sizeof more);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -315,6 +313,13 @@ FileKind readRegular(const std::string& path, std::string& content, Stamp& stamp
         }
         if (got == 0)
             break;
+        if (!room) {
+            if (content.size() + static_cast<std::size_t>(got) > static_cast<std::size_t>(kMaxFileSize)) {
+                content.clear();
+                return FileKind::Unusable;
+            }
+            content.append(more, static_cast<std::size_t>(got));
+        }
         have += static_cast<std::size_t>(got);
     }
     content.resize(have);
@@ -609,12 +614,13 @@ bool flush(const std::string& path)
     Profile& profile = it->second;
     profile.checked = false;
     profile.writable = false;
-    if (!profile.doc || !profile.doc->hasJournal())
-        return true;
-    const bool ok = writeOut(path, *profile.doc, profile.stamp);
-    // Either way the next access reads the file again: after a failure the copy matches no file.
+    // Between flushes nothing is held: the next access reads the file again (after a failed save
+    // the copy matches no file anyway).
+    std::optional<IniDocument> doc = std::move(profile.doc);
     profile.doc.reset();
-    return ok;
+    if (!doc || !doc->hasJournal())
+        return true;
+    return writeOut(path, *doc, profile.stamp);
 }
 
 } // namespace
