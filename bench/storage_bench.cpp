@@ -6,7 +6,7 @@
 // restores it. The save's figure is the peak resident size above what the process held before the
 // save (the table itself); the restore's is what the process holds afterwards above what it held
 // before (the restored table included). Both are given as multiples of the file's size.
-#include "launch/value_list_strings.h"
+#include "core/value_list_strings.h"
 #include "storage/form_storage.h"
 #include "storage_test_support.h"
 

@@ -5,7 +5,7 @@
 //   profile_save_helper read <ini> <section> <key>
 // prints the value of <key> in <section>.
 #include "platform/profile.h"
-#include "platform/sysutils.h"
+#include "core/exceptions.h"
 #include "storage/form_storage.h"
 #include "storage_test_support.h"
 
