@@ -249,9 +249,14 @@ public:
             m_left = chunk;
         }
         char* out = m_next;
-        std::memcpy(out, a.data(), a.size());
-        std::memcpy(out + a.size(), b.data(), b.size());
-        std::memcpy(out + a.size() + b.size(), c.data(), c.size());
+        if (size == 0)
+            return {out, 0};
+        char* at = out;
+        for (const std::string_view part : {a, b, c}) {
+            if (!part.empty())
+                std::memcpy(at, part.data(), part.size());
+            at += part.size();
+        }
         m_next += size;
         m_left -= size;
         return {out, size};
@@ -309,7 +314,9 @@ struct IniDocument::Impl
     void parse();
     bool inContent(const Line& line) const
     {
-        return line.text >= content.data() && line.text < content.data() + content.size();
+        const auto at = reinterpret_cast<std::uintptr_t>(line.text);
+        const auto begin = reinterpret_cast<std::uintptr_t>(content.data());
+        return at >= begin && at < begin + content.size();
     }
     void releaseContent();
     std::uint32_t findBlock(std::string_view name) const;
