@@ -234,8 +234,14 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + wait;
         const std::string ways[2] = {folderOf(target), besideName(target, ".lock")};
         for (int way = 0; way < 2; ++way) {
-            m_fd.reset(way == 0 ? openFile(ways[0], O_RDONLY | O_DIRECTORY)
-                                : openFile(ways[1], O_RDWR | O_CREAT | O_NOFOLLOW, 0666));
+            if (way == 0) {
+                m_fd.reset(openFile(ways[0], O_RDONLY | O_DIRECTORY));
+            } else {
+                // Another user's lock file may be readable only: flock needs no more.
+                m_fd.reset(openFile(ways[1], O_RDWR | O_CREAT | O_NOFOLLOW, 0666));
+                if (!m_fd.valid() && errno == EACCES)
+                    m_fd.reset(openFile(ways[1], O_RDONLY | O_NOFOLLOW));
+            }
             if (!m_fd.valid())
                 continue;
             long pauseUs = 500;
