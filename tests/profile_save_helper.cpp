@@ -4,8 +4,8 @@
 // and exits 0, or prints the error and exits 1;
 //   profile_save_helper read <ini> <section> <key>
 // prints the value of <key> in <section>.
-#include "platform/profile.h"
 #include "core/exceptions.h"
+#include "platform/profile.h"
 #include "storage/form_storage.h"
 #include "storage_test_support.h"
 
