@@ -14,6 +14,7 @@
 #include <QAccessible>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -368,6 +370,35 @@ TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
         EXPECT_EQ(call.owner, Application->Handle());
     }
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+}
+
+TEST_F(MainWindow, TableRestoresAndLaunchesWithoutTheSettingsView)
+{
+    // Runs before any test opens the settings window: its grid has never been needed.
+    ASSERT_FALSE(Einstellungen_Form1->Verknuepfungseditor->GridBuilt());
+    {
+        std::ofstream ini(iniPath(), std::ios::binary | std::ios::trunc);
+        ini << "[Einstellungenmaske.Verknuepfungseditor_Strings]\r\nCount=2\r\n"
+               "Item0=CimE=c:\\restored\\cim.exe[-x]\r\nItem1=Farben=d:\\f.exe\r\n";
+    }
+    // Shown again, the main window's show handler refreshes the editor and restores the table.
+    Ventiro_Form1->hide();
+    Ventiro_Form1->show();
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Strings().Count(), 2);
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Row(), 1);
+    QTest::mouseClick(Ventiro_Form1->ActionToolBar2->Button(0), Qt::LeftButton);
+    ASSERT_EQ(shellCalls().size(), 1u);
+    EXPECT_EQ(shellCalls().front().file, "CIM.EXE");
+    EXPECT_EQ(shellCalls().front().parameters, "-X");
+    EXPECT_EQ(shellCalls().front().directory, "C:\\RESTORED\\");
+    EXPECT_FALSE(Einstellungen_Form1->Verknuepfungseditor->GridBuilt());
+
+    // The grid built later starts on the same row, with the restored text.
+    Einstellungen_Form1->Verknuepfungseditor->SetRow(2);
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->InplaceEditor()->text(), QString("d:\\f.exe"));
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->currentIndex().row(), 1);
+    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+    std::remove(iniPath().c_str());
 }
 
 TEST_F(MainWindow, EinstellungenOpensTheSettingsWindowModally)
