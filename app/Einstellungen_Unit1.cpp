@@ -5,6 +5,7 @@
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
 #include "toolkit/ansi.h"
+#include "toolkit/image_list.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
@@ -30,8 +31,7 @@ TEinstellungen_Form1::TEinstellungen_Form1()
 {
     SetCaption("Einstellungen");
     setFont(PanelFont());
-    // Loaded as a picture: an icon made from a file name asks every image plug-in about it first.
-    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/einstellungen.png"))));
+    setWindowIcon(RawIcon(QStringLiteral(":/einstellungen"), 32));
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 
