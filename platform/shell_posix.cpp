@@ -1,6 +1,7 @@
 #include "shell.h"
 
 #include "codepage.h"
+#include "session_bus.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -275,6 +276,13 @@ std::intptr_t startDetached(const std::string& executable, const std::vector<std
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    // The environment the panel was started with (not the one it set up for itself).
+    std::vector<std::string> environment = ChildEnvironment();
+    std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -313,7 +321,7 @@ std::intptr_t startDetached(const std::string& executable, const std::vector<std
             ::dup2(devNull, STDIN_FILENO);
             ::close(devNull);
         }
-        ::execv(executable.c_str(), argv.data());
+        ::execve(executable.c_str(), argv.data(), envp.data());
         reportAndExit(fds[1], 2, errno);
     }
 

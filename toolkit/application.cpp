@@ -7,6 +7,7 @@
 #include "termination.h"
 
 #include "platform/module.h"
+#include "platform/session_bus.h"
 #include "platform/startup.h"
 
 #include <QCursor>
@@ -139,7 +140,19 @@ void ShowApplicationError(const std::string& text)
     box.exec();
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+namespace {
+
+// What the process needs before the GUI toolkit starts: no session bus started for it where none
+// exists. Hands back the argument count for the toolkit.
+int& beforeToolkit(int& argc)
+{
+    platform::AvoidSessionBusLaunch();
+    return argc;
+}
+
+} // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(argc), argv)
 {
     Application = this;
     setStyle(new HintStyle(style()->name()));
