@@ -266,8 +266,8 @@ std::intptr_t StartProgram(const std::string& executable, const std::vector<std:
     std::call_once(g_reaperOnce, installReaper);
     pid_t pid = 0;
     if (error == 0)
-        error =
-            ::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv.data(), envp.data());
+        error = ::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                              envp.data());
     if (error == 0)
         remember(pid);
     // Collects whatever has ended: programs whose end was signalled before they were remembered, and
