@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
@@ -145,14 +146,21 @@ protected:
         m_panel.process->setProcessEnvironment(env);
         m_panel.process->start(binary, {});
         ASSERT_TRUE(waitUntil([&] {
-            const QList<Accessible> apps = Children({QStringLiteral("org.a11y.atspi.Registry"),
-                                                     QStringLiteral("/org/a11y/atspi/accessible/root")});
-            if (!apps.isEmpty())
-                m_app = apps.front();
-            return !apps.isEmpty() && !Find(m_app, "Cimatron E", "push button").path.isEmpty();
-        })) << "the panel did not appear on the accessibility bus; "
-            << m_app.service.toStdString() << " " << m_panel.process->readAll().toStdString()
-            << " launcher: " << m_launcher.process->readAll().toStdString();
+            // Found by its own connection, whether or not the registry has listed it yet.
+            const QString registry =
+                m_bus->interface()->serviceOwner(QStringLiteral("org.a11y.atspi.Registry")).value();
+            for (const QString& name : m_bus->interface()->registeredServiceNames().value()) {
+                const Accessible root{name, QStringLiteral("/org/a11y/atspi/accessible/root")};
+                if (name.startsWith(QLatin1Char(':')) && name != registry && name != m_bus->baseService() &&
+                    !Find(root, "Cimatron E", "push button").path.isEmpty()) {
+                    m_app = root;
+                    return true;
+                }
+            }
+            return false;
+        })) << "the panel did not appear on the accessibility bus (panel state "
+            << m_panel.process->state() << ", exit code " << m_panel.process->exitCode() << ", output "
+            << m_panel.process->readAll().toStdString() << ")";
         for (const Accessible& window : Children(m_app)) {
             if (!Find(window, "Cimatron E", "push button").path.isEmpty())
                 m_main = window;
