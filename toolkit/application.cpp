@@ -3,6 +3,7 @@
 #include "ansi.h"
 #include "forms.h"
 #include "image_list.h"
+#include "message_dialog.h"
 #include "status_bar.h"
 #include "termination.h"
 
@@ -137,6 +138,7 @@ void ShowApplicationError(const std::string& text)
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), toQString(text),
                     QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlags(FixedDialogFlags());
     box.exec();
 }
 
@@ -273,6 +275,7 @@ void TApplication::ShowException(const Exception& error)
         return;
     }
     QMessageBox box(QMessageBox::Critical, toQString(Title()), toQString(text), QMessageBox::Ok);
+    box.setWindowFlags(FixedDialogFlags());
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
@@ -313,6 +316,11 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
                 QToolTip::showText(help->globalPos(), toQString(tip), widget, QRect(), 2500);
                 return true;
             }
+            case QEvent::WindowBlocked:
+            case QEvent::WindowUnblocked:
+                if (widget->isWindow())
+                    SetBlockedByModal(widget, event->type() == QEvent::WindowBlocked);
+                break;
             default:
                 break;
             }
