@@ -7,6 +7,10 @@
 class QLabel;
 class QPushButton;
 
+// The window of a fixed dialog, as the message dialog and the error boxes have: a title with the
+// system menu and the close box, no minimise or maximise box, no resizing.
+Qt::WindowFlags FixedDialogFlags();
+
 // The dialog behind ShowMessage: a word-wrapped message and one "OK" button, sized in dialog units
 // of its font, captioned with the application title. The text is shown exactly as written.
 class TMessageForm : public QDialog

@@ -1,6 +1,7 @@
 #include "services.h"
 
 #include "ansi.h"
+#include "message_dialog.h"
 
 #include "platform/shell.h"
 
@@ -23,8 +24,10 @@ bool writeSystemClipboard(const QString& text)
 void showErrorBox(const std::string& caption, const std::string& text)
 {
     QMessageBox box(QMessageBox::Critical, toQString(caption), toQString(text), QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
+    // The modality first: the message box sets its window flags anew when it changes.
     box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlags(FixedDialogFlags());
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
