@@ -7,6 +7,7 @@
 #include "toolkit/ansi.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
+#include "platform/config_location.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -98,8 +99,8 @@ void TEinstellungen_Form1::SetImages(TImageList* images)
 
 void TEinstellungen_Form1::FormCreate()
 {
-    FormStorage1->IniFileName =
-        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")) + "Ventiro.ini";
+    FormStorage1->IniFileName = platform::ConfigFileLocation(
+        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")), "Ventiro.ini");
 }
 
 void TEinstellungen_Form1::SchliessenExecute()

@@ -9,6 +9,7 @@
 #include "toolkit/image_list.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
+#include "platform/config_location.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -267,8 +268,8 @@ void TVentiro_Form1::resizeEvent(QResizeEvent* event)
 
 void TVentiro_Form1::FormCreate()
 {
-    FormStorage1->IniFileName =
-        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")) + "Ventiro.ini";
+    FormStorage1->IniFileName = platform::ConfigFileLocation(
+        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")), "Ventiro.ini");
 }
 
 void TVentiro_Form1::FormShow()
