@@ -40,7 +40,7 @@ install(FILES ${dist}/icons/ventiro.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/ico
         RENAME ${VENTIRO_APP_ID}.svg)
 install(FILES ${generated}/ventiro.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${dist}/copyright ${generated}/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ventiro)
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)
@@ -49,11 +49,14 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Ventiro developers")
 set(CPACK_PACKAGE_CONTACT "${VENTIRO_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${VENTIRO_SUMMARY}")
-set(CPACK_PACKAGE_DESCRIPTION "Ventiro shows one window with five titled groups of buttons, each \
-starting one tool of the Cimatron E suite or a neighbouring product. What a button starts is a line \
-Name=Command of a table that the operator edits in the settings window; Windows programs are started \
-through Wine, documents and folders through xdg-open. The table and the placement of both windows \
-are kept in one INI file.")
+# Extended description, lines of at most 80 characters.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "Ventiro shows one window with five titled groups of buttons, each starting\n"
+       "one tool of the Cimatron E suite or of a neighbouring product. What a button\n"
+       "starts is a line Name=Command of a table that the operator edits in the\n"
+       "settings window; Windows programs are started through Wine, documents and\n"
+       "folders through xdg-open. The table and the placement of both windows are\n"
+       "kept in one INI file.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
