@@ -1,6 +1,7 @@
 // Measures the launcher against the bare system call: the median cost of 1,000 launches of a real
 // short-lived program through LaunchProgram (26-line table), next to 1,000 bare posix_spawn calls of
 // the same program, and the median ValueOfKey time in a 100,000-line table with the key at the end.
+#include "launch/default_launch_table.h"
 #include "launch/launcher.h"
 
 #include <algorithm>

@@ -5,6 +5,7 @@
 // opens the window with the table also stored in its INI file, which the window reads when it is
 // shown, as the program does when the operator opens it.
 #include "app/Einstellungen_Unit1.h"
+#include "launch/default_launch_table.h"
 #include "storage/form_storage.h"
 #include "toolkit/application.h"
 #include "toolkit/value_list_editor.h"

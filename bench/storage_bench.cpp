@@ -1,6 +1,6 @@
 // Save and restore of launch tables of 1,000, 10,000 and 100,000 lines through TFormStorage and the
 // profile layer, on a real file in a temporary folder. Each figure is the median of several runs.
-#include "launch/value_list_strings.h"
+#include "core/value_list_strings.h"
 #include "storage/form_storage.h"
 #include "storage_test_support.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launch/value_list_strings.h"
+#include "core/value_list_strings.h"
 
 #include <cstdint>
 #include <functional>

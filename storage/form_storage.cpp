@@ -1,8 +1,8 @@
 #include "storage/form_storage.h"
 #include "platform/blanks.h"
 
-#include "launch/value_list_strings.h"
-#include "platform/sysutils.h"
+#include "core/exceptions.h"
+#include "core/value_list_strings.h"
 #include "storage/ini_file.h"
 
 #include <cstdio>

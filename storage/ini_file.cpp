@@ -1,7 +1,7 @@
 #include "storage/ini_file.h"
 
+#include "core/exceptions.h"
 #include "platform/profile.h"
-#include "platform/sysutils.h"
 
 #include <charconv>
 #include <cstdint>

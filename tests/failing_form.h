@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/sysutils.h"
+#include "core/exceptions.h"
 #include "toolkit/forms.h"
 
 // A window whose construction fails, built into a test variant of the program to check how a failed

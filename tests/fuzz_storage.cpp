@@ -1,5 +1,6 @@
 // libFuzzer target: the profile reader and the restore of a stored table over arbitrary file bytes.
-#include "launch/value_list_strings.h"
+#include "core/value_list_strings.h"
+#include "launch/default_launch_table.h"
 #include "platform/profile.h"
 #include "storage/form_storage.h"
 #include "storage_test_support.h"

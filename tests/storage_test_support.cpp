@@ -1,6 +1,6 @@
 #include "storage_test_support.h"
 
-#include "platform/sysutils.h"
+#include "core/exceptions.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -6,8 +6,9 @@
 #include "e2e_support.h"
 
 #include "app/Ventiro_Unit1.h"
+#include "core/value_list_strings.h"
+#include "launch/default_launch_table.h"
 #include "launch/launcher.h"
-#include "launch/value_list_strings.h"
 #include "platform/codepage.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"

@@ -1,3 +1,4 @@
+#include "launch/default_launch_table.h"
 #include "launch/launcher.h"
 #include "launch_test_support.h"
 #include "platform/codepage.h"

@@ -1,6 +1,7 @@
 #include "app/Ventiro_Unit1.h"
 
 #include "app/Einstellungen_Unit1.h"
+#include "launch/default_launch_table.h"
 #include "launch/launch_keys.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"

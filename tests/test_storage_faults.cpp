@@ -1,6 +1,6 @@
-#include "launch/value_list_strings.h"
+#include "core/exceptions.h"
+#include "core/value_list_strings.h"
 #include "platform/profile.h"
-#include "platform/sysutils.h"
 #include "storage/form_storage.h"
 #include "storage/ini_file.h"
 #include "storage_test_support.h"

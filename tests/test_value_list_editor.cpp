@@ -1,3 +1,4 @@
+#include "launch/default_launch_table.h"
 #include "toolkit/value_list_editor.h"
 
 #include <QApplication>

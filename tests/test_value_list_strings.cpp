@@ -1,5 +1,6 @@
+#include "core/value_list_strings.h"
+#include "launch/default_launch_table.h"
 #include "launch/launch_keys.h"
-#include "launch/value_list_strings.h"
 #include "platform/locale.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/sysutils.h"
+#include "core/exceptions.h"
 
 #include <QApplication>
 

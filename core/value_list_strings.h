@@ -50,9 +50,6 @@ private:
     ChangeHandler m_onChange;
 };
 
-// The 26 lines the launch table holds until the form storage restores a saved table.
-const std::vector<std::string>& DefaultLaunchTable();
-
 // The command entry of the first line whose name matches the key, or "" when none does.
 std::string ValueOfKey(const TValueListStrings& strings, const std::string& key);
 
