@@ -2,13 +2,13 @@
 
 #include "app/Ventiro_Unit1.h"
 #include "launch/default_launch_table.h"
+#include "platform/config_location.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
 #include "toolkit/ansi.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
-#include "platform/config_location.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>

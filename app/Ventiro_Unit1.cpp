@@ -1,6 +1,7 @@
 #include "app/Ventiro_Unit1.h"
 
 #include "app/Einstellungen_Unit1.h"
+#include "platform/config_location.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
@@ -9,7 +10,6 @@
 #include "toolkit/image_list.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
-#include "platform/config_location.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>

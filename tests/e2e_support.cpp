@@ -54,7 +54,7 @@ fs::path makeTempDir(const char* prefix)
     return fs::canonical(pattern);
 }
 
-ToolResult runTool(std::vector<std::string> args)
+ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limit)
 {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -70,7 +70,7 @@ ToolResult runTool(std::vector<std::string> args)
     }
     ::close(fds[1]);
     ToolResult result;
-    const auto end = Clock::now() + kPatience;
+    const auto end = Clock::now() + limit;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         pollfd pfd{fds[0], POLLIN, 0};
@@ -151,9 +151,9 @@ void XServer::SetUp()
     ::setenv("DISPLAY", m_display.c_str(), 1);
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    for (const char* name : {"QT_QPA_PLATFORM", "WINEPREFIX", "XAUTHORITY", "VENTIRO_NO_ERROR_BOX",
-                             "VENTIRO_SHOWCMD", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XDG_CONFIG_HOME",
-                             "XDG_CONFIG_DIRS"})
+    for (const char* name :
+         {"QT_QPA_PLATFORM", "WINEPREFIX", "XAUTHORITY", "VENTIRO_NO_ERROR_BOX", "VENTIRO_SHOWCMD",
+          "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
         ::unsetenv(name);
     ASSERT_TRUE(waitFor([] {
         xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
@@ -201,8 +201,7 @@ void XServer::startServer()
     std::string number;
     const auto end = Clock::now() + kPatience;
     while (number.find('\n') == std::string::npos) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         pollfd pfd{fds[0], POLLIN, 0};
         if (left <= 0 || ::poll(&pfd, 1, static_cast<int>(left)) <= 0)
             break;
@@ -271,7 +270,6 @@ QRect geometryOf(std::uint32_t window)
     }
     return QRect(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]);
 }
-
 
 IniContent readIni(const fs::path& path)
 {

@@ -51,7 +51,7 @@ struct ToolResult
     int code = -1;
     std::string out;
 };
-ToolResult runTool(std::vector<std::string> args);
+ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limit = kPatience);
 
 // A program started in the background, its standard output and error going to one file. It is killed
 // if it still runs when the object goes. `inChild` runs in the child just before the program starts

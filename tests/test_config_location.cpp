@@ -40,13 +40,13 @@ struct Case
 {
     const char* name;
     bool programFolderWritable;
-    const char* besideIni;   // content of Ventiro.ini beside the program, nullptr for none
+    const char* besideIni; // content of Ventiro.ini beside the program, nullptr for none
     bool besideIniWritable;
-    const char* configHome;  // XDG_CONFIG_HOME below the test folder ("" unset, "rel" relative)
-    const char* configDirs;  // XDG_CONFIG_DIRS, "@" standing for the test folder
-    const char* userIni;     // an existing file in the user's configuration folder
-    const char* expected;    // the result below the test folder
-    const char* content;     // what the result holds afterwards, nullptr for no file
+    const char* configHome; // XDG_CONFIG_HOME below the test folder ("" unset, "rel" relative)
+    const char* configDirs; // XDG_CONFIG_DIRS, "@" standing for the test folder
+    const char* userIni;    // an existing file in the user's configuration folder
+    const char* expected;   // the result below the test folder
+    const char* content;    // what the result holds afterwards, nullptr for no file
 };
 
 const Case kCases[] = {
@@ -184,7 +184,8 @@ TEST(ConfigLocationSystem, ProgramBelowUsrUsesTheConfigurationFolder)
     const char* home = std::getenv("XDG_CONFIG_HOME");
     const std::optional<std::string> saved = home ? std::optional<std::string>(home) : std::nullopt;
     ::setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-    EXPECT_EQ(platform::ConfigFileLocation("/usr/bin/", "Ventiro.ini"), (root / "ventiro/Ventiro.ini").string());
+    EXPECT_EQ(platform::ConfigFileLocation("/usr/bin/", "Ventiro.ini"),
+              (root / "ventiro/Ventiro.ini").string());
     EXPECT_FALSE(fs::exists("/usr/bin/Ventiro.ini"));
     if (saved)
         ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);

@@ -70,7 +70,8 @@ private:
             return false;
         name.copy(address.sun_path, name.size());
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        const bool ok =
+            fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         if (fd >= 0)
             ::close(fd);
         return ok;
@@ -126,8 +127,7 @@ struct WaylandCase
 };
 
 class WaylandSession : public DisplayCase, public testing::WithParamInterface<WaylandCase>
-{
-};
+{};
 
 // Where Wayland cannot tell or set positions, the stored position is kept and only the size and state
 // are saved; with an X server beside it, the panel takes X11 unless the user chose otherwise.

@@ -112,7 +112,6 @@ void typeText(const std::string& text)
     ASSERT_EQ(runTool({"xdotool", "type", "--delay", "5", text}).code, 0);
 }
 
-
 // One case: a fresh copy of the program in a temporary folder, started from another folder, with a
 // helper script that records how it was started.
 class EndToEnd : public testing::Test

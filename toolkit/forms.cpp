@@ -216,7 +216,8 @@ void TForm::SetWindowPlacement(const TWindowPlacement& placement)
     const QSize extra = frameExtra();
     QRect outer(QPoint(placement.rcNormalPosition.left, placement.rcNormalPosition.top),
                 QPoint(placement.rcNormalPosition.right - 1, placement.rcNormalPosition.bottom - 1));
-    const QSize client(std::max(0, outer.width() - extra.width()), std::max(0, outer.height() - extra.height()));
+    const QSize client(std::max(0, outer.width() - extra.width()),
+                       std::max(0, outer.height() - extra.height()));
     if (positionsKnown()) {
         moveOntoScreen(outer);
         setGeometry(QRect(outer.topLeft(), client));
