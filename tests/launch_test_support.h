@@ -68,7 +68,8 @@ struct Record
     std::string cwd;
     std::string session;
     std::string stdinKind;
-    std::string signals; // "SigBlk<mask>SigIgn<mask>" as the kernel shows them
+    std::string signals;     // "SigBlk<mask>SigIgn<mask>" as the kernel shows them
+    std::string descriptors; // the open descriptors in the order the kernel lists them, "0,1,2"
     std::vector<std::string> argv;
 };
 
@@ -94,9 +95,9 @@ inline std::optional<Record> waitForRecord(const fs::path& file)
         fields.push_back(data.substr(start, end - start));
         start = end + 1;
     }
-    if (fields.size() < 4)
+    if (fields.size() < 5)
         return std::nullopt;
-    Record record{fields[0], fields[1], fields[2], fields[3], {fields.begin() + 4, fields.end()}};
+    Record record{fields[0], fields[1], fields[2], fields[3], fields[4], {fields.begin() + 5, fields.end()}};
     return record;
 }
 
@@ -131,11 +132,21 @@ private:
     std::optional<std::string> m_old;
 };
 
-// True when this process has no child left, not even a zombie.
+// Waits (polling, up to thirty seconds) until this process has no child left, neither running nor
+// ended and unreaped; false when one is left. It reaps nothing itself: the started programs are the
+// shell's to reap.
 inline bool noChildLeft()
 {
-    errno = 0;
-    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        siginfo_t info{};
+        errno = 0;
+        if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD)
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 } // namespace launchtest

@@ -1,2 +1,3 @@
 ventiro_add_test(NAME test_codepage SOURCES test_codepage.cpp LIBS ventiro_platform)
 ventiro_add_test(NAME test_config_location SOURCES test_config_location.cpp LIBS ventiro_platform)
+ventiro_add_test(NAME test_ini_document SOURCES test_ini_document.cpp LIBS ventiro_platform)

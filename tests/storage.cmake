@@ -3,3 +3,10 @@ ventiro_add_test(NAME test_form_storage SOURCES test_form_storage.cpp storage_te
                  LIBS ventiro_storage ventiro_launch TIMEOUT 120)
 ventiro_add_test(NAME test_storage_faults SOURCES test_storage_faults.cpp storage_test_support.cpp
                  LIBS ventiro_storage TIMEOUT 120)
+if(NOT WIN32)
+    add_executable(profile_save_helper profile_save_helper.cpp storage_test_support.cpp)
+    target_link_libraries(profile_save_helper PRIVATE ventiro_storage)
+    target_compile_definitions(profile_save_helper PRIVATE VENTIRO_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+    target_compile_definitions(test_storage_faults PRIVATE VENTIRO_SAVE_HELPER="$<TARGET_FILE:profile_save_helper>")
+    add_dependencies(test_storage_faults profile_save_helper)
+endif()
