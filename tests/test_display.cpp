@@ -139,6 +139,9 @@ TEST_P(WaylandSession, StoredPositionIsKept)
     env.emplace_back("WAYLAND_DISPLAY", kWaylandSocket);
     env.emplace_back("WAYLAND_DEBUG", "1");
     env.emplace_back("XDG_SESSION_TYPE", "wayland"); // where Qt itself would take Wayland first
+    // Qt's Wayland plug-in and the Wayland library keep memory until the end on purpose, some of it
+    // in a plug-in already unloaded by then: a sanitized build checks leaks in the other tests.
+    env.emplace_back("ASAN_OPTIONS", "detect_leaks=0");
     start(env);
     if (c.onX11) {
         const std::uint32_t window = waitForWindow(m_panel->Pid(), "^Ventiro");
@@ -156,7 +159,7 @@ TEST_P(WaylandSession, StoredPositionIsKept)
             << log().substr(0, 4000);
         ::kill(m_panel->Pid(), SIGTERM); // closes as the close box does
     }
-    EXPECT_EQ(m_panel->WaitForExit(), 0);
+    EXPECT_EQ(m_panel->WaitForExit(), 0) << log().substr(log().size() > 3000 ? log().size() - 3000 : 0);
     const IniContent stored = readIni(m_dir / "Ventiro.ini");
     ASSERT_TRUE(stored.count(kMainSection));
     for (const auto& [key, value] : stored.at(kMainSection)) {
