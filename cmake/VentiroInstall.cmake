@@ -7,6 +7,11 @@ include(GNUInstallDirs)
 set(VENTIRO_APP_ID "org.ventiro.Ventiro")
 target_compile_definitions(ventiro_app PUBLIC VENTIRO_APP_ID="${VENTIRO_APP_ID}")
 
+# A Windows copy is portable: it is unpacked into a folder of its own, there is nothing to install.
+if(WIN32)
+    return()
+endif()
+
 set(VENTIRO_SUMMARY "Start panel for the tools of a CAD/CAM workstation")
 set(VENTIRO_MAINTAINER "Ventiro developers <ventiro@example.org>")
 set(dist ${PROJECT_SOURCE_DIR}/dist)

@@ -1,20 +1,17 @@
 #pragma once
 
-// Helpers shared by the launch tests: a temporary folder that cleans up after itself, a copy of the
-// recording helper program, and reading back what the helper recorded.
+// Helpers shared by the launch tests on every system: a temporary folder that cleans up after itself,
+// a copy of the recording helper program, and reading back the fields the helper recorded.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
-#include <sys/types.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace launchtest {
@@ -26,10 +23,15 @@ class TempFolder
 public:
     TempFolder()
     {
-        std::string pattern = (fs::temp_directory_path() / "ventiro-launch-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        m_path = fs::canonical(pattern);
+        std::random_device random;
+        for (;;) {
+            const fs::path candidate =
+                fs::temp_directory_path() / ("ventiro-launch-" + std::to_string(random()));
+            if (fs::create_directory(candidate)) {
+                m_path = fs::canonical(candidate);
+                break;
+            }
+        }
     }
     ~TempFolder()
     {
@@ -63,90 +65,34 @@ inline fs::path installHelper(const fs::path& folder, const std::string& name)
     return target;
 }
 
-struct Record
-{
-    std::string cwd;
-    std::string session;
-    std::string stdinKind;
-    std::string signals;     // "SigBlk<mask>SigIgn<mask>" as the kernel shows them
-    std::string descriptors; // the open descriptors in the order the kernel lists them, "0,1,2"
-    std::vector<std::string> argv;
-};
-
-// Waits (polling, up to ten seconds) for the helper's record to appear and reads it.
-inline std::optional<Record> waitForRecord(const fs::path& file)
+// Waits (polling, up to ten seconds) for the helper's record to appear and returns its NUL-separated
+// fields. A record ends with a NUL; until one is read whole (Windows may refuse to open a file another
+// program has just renamed) the wait goes on.
+inline std::optional<std::vector<std::string>> waitForFields(const fs::path& file)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!fs::exists(file)) {
+    std::string data;
+    for (;;) {
+        if (fs::exists(file)) {
+            std::ifstream in(file, std::ios::binary);
+            std::stringstream buffer;
+            buffer << in.rdbuf();
+            data = buffer.str();
+            if (!data.empty() && data.back() == '\0')
+                break;
+        }
         if (std::chrono::steady_clock::now() > deadline)
             return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string data = buffer.str();
     std::vector<std::string> fields;
     std::size_t start = 0;
     while (start < data.size()) {
         const std::size_t end = data.find('\0', start);
-        if (end == std::string::npos)
-            break;
         fields.push_back(data.substr(start, end - start));
         start = end + 1;
     }
-    if (fields.size() < 5)
-        return std::nullopt;
-    Record record{fields[0], fields[1], fields[2], fields[3], fields[4], {fields.begin() + 5, fields.end()}};
-    return record;
-}
-
-// Points the helper at a record file for the lifetime of the object.
-class RecordTo
-{
-public:
-    explicit RecordTo(const fs::path& file) { ::setenv("VENTIRO_RECORD_FILE", file.c_str(), 1); }
-    ~RecordTo() { ::unsetenv("VENTIRO_RECORD_FILE"); }
-};
-
-// Replaces PATH for the lifetime of the object.
-class PathSetTo
-{
-public:
-    explicit PathSetTo(const std::string& value)
-    {
-        const char* old = std::getenv("PATH");
-        if (old != nullptr)
-            m_old = old;
-        ::setenv("PATH", value.c_str(), 1);
-    }
-    ~PathSetTo()
-    {
-        if (m_old)
-            ::setenv("PATH", m_old->c_str(), 1);
-        else
-            ::unsetenv("PATH");
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
-
-// Waits (polling, up to thirty seconds) until this process has no child left, neither running nor
-// ended and unreaped; false when one is left. It reaps nothing itself: the started programs are the
-// shell's to reap.
-inline bool noChildLeft()
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    for (;;) {
-        siginfo_t info{};
-        errno = 0;
-        if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD)
-            return true;
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return fields;
 }
 
 } // namespace launchtest

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace {
 
@@ -122,16 +122,21 @@ void RecordingWindow::destroy()
 
 TempDir::TempDir()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ventiro-storage-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
+    std::random_device random;
+    do
+        m_path = std::filesystem::temp_directory_path() / ("ventiro-storage-" + std::to_string(random()));
+    while (!std::filesystem::create_directory(m_path));
 }
 
 TempDir::~TempDir()
 {
+    // A test may have taken away the right to write; the folder goes anyway.
     std::error_code ec;
-    ::chmod(m_path.c_str(), 0700);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_path, ec))
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(m_path, ec);
 }
 

@@ -1,4 +1,4 @@
-#include "launch_test_support.h"
+#include "launch_test_support_posix.h"
 #include "platform/shell.h"
 
 #include <gtest/gtest.h>
