@@ -41,7 +41,7 @@ package: build
 	@cpack -G DEB --config $(BUILD)/CPackConfig.cmake -B $(BUILD) > $(BUILD).package.log 2>&1 || (cat $(BUILD).package.log; exit 1)
 	@ls $(BUILD)/ventiro_*.deb
 
-fuzz: deps
+fuzz: test-deps
 	@bash scripts/fuzz $(FUZZ_SECONDS)
 
 bench: build
