@@ -2,6 +2,7 @@
 
 #include "app/Ventiro_Unit1.h"
 #include "launch/default_launch_table.h"
+#include "platform/config_location.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
@@ -109,8 +110,8 @@ bool TEinstellungen_Form1::event(QEvent* event)
 
 void TEinstellungen_Form1::FormCreate()
 {
-    FormStorage1->IniFileName =
-        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")) + "Ventiro.ini";
+    FormStorage1->IniFileName = platform::ConfigFileLocation(
+        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")), "Ventiro.ini");
 }
 
 void TEinstellungen_Form1::SchliessenExecute()

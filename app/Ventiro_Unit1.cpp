@@ -1,6 +1,7 @@
 #include "app/Ventiro_Unit1.h"
 
 #include "app/Einstellungen_Unit1.h"
+#include "platform/config_location.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
@@ -269,8 +270,8 @@ void TVentiro_Form1::resizeEvent(QResizeEvent* event)
 
 void TVentiro_Form1::FormCreate()
 {
-    FormStorage1->IniFileName =
-        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")) + "Ventiro.ini";
+    FormStorage1->IniFileName = platform::ConfigFileLocation(
+        toAnsi(QCoreApplication::applicationDirPath() + QStringLiteral("/")), "Ventiro.ini");
 }
 
 void TVentiro_Form1::FormShow()

@@ -55,6 +55,10 @@ void showStartupError(std::exception_ptr error)
 
 int main(int argc, char** argv)
 {
+    if (!TApplication::PrepareDisplay())
+        return 1;
+    // The name of the desktop entry: Wayland compositors and task bars take the icon from it.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VENTIRO_APP_ID));
     TApplication application(argc, argv);
     try {
         Application->Initialize();
