@@ -1,18 +1,25 @@
 # make run   installs what is missing, builds into build/ and starts the panel
 # make test  installs what is missing, builds into build/ and runs every test
 # make fuzz  builds the fuzz targets with clang and runs each for FUZZ_SECONDS
+# make package  builds the Debian package $(BUILD)/ventiro_<version>_<arch>.deb
 
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test fuzz bench format clean
+.PHONY: all deps test-deps configure build run test package fuzz bench format clean
 
 all: build
 
+# No "Entering directory" lines from the build's own makefiles.
+MAKEFLAGS += --no-print-directory
+
 deps:
 	@bash scripts/install-deps
+
+test-deps:
+	@bash scripts/install-deps --test
 
 configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) > $(BUILD).configure.log 2>&1 || (cat $(BUILD).configure.log; exit 1)
@@ -20,13 +27,21 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the program, its progress in a log: a short output, the log shown when the build fails.
+run: configure
+	@echo "building $(BUILD)/app/ventiro (log: $(BUILD).build.log)"
+	@cmake --build $(BUILD) --target ventiro -j $(JOBS) > $(BUILD).build.log 2>&1 || (tail -40 $(BUILD).build.log; exit 1)
 	@bash scripts/run-panel $(BUILD)/app/ventiro
 
-test: build
+test: test-deps
+	@$(MAKE) build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-fuzz: deps
+package: build
+	@cpack -G DEB --config $(BUILD)/CPackConfig.cmake -B $(BUILD) > $(BUILD).package.log 2>&1 || (cat $(BUILD).package.log; exit 1)
+	@ls $(BUILD)/ventiro_*.deb
+
+fuzz: test-deps
 	@bash scripts/fuzz $(FUZZ_SECONDS)
 
 bench: build
@@ -36,4 +51,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD).configure.log
+	rm -rf $(BUILD) $(BUILD).configure.log $(BUILD).build.log $(BUILD).package.log

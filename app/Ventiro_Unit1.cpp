@@ -1,6 +1,7 @@
 #include "app/Ventiro_Unit1.h"
 
 #include "app/Einstellungen_Unit1.h"
+#include "platform/config_location.h"
 #include "platform/module.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
@@ -259,7 +260,7 @@ void TVentiro_Form1::resizeEvent(QResizeEvent* event)
 
 void TVentiro_Form1::FormCreate()
 {
-    FormStorage1->IniFileName = platform::ExecutableFolder() + "Ventiro.ini";
+    FormStorage1->IniFileName = platform::ConfigFileLocation(platform::ExecutableFolder(), "Ventiro.ini");
 }
 
 void TVentiro_Form1::FormShow()

@@ -6,6 +6,8 @@
 
 #include "platform/module.h"
 
+#include <QGuiApplication>
+
 #include <exception>
 #include <string>
 #include <typeinfo>
@@ -34,6 +36,10 @@ void showStartupError(std::exception_ptr error)
 
 int RunProgram(int argc, char** argv, const std::function<void()>& createForms)
 {
+    if (!TApplication::PrepareDisplay())
+        return 1;
+    // The name of the desktop entry: Wayland compositors and task bars take the icon from it.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VENTIRO_APP_ID));
     TApplication application(argc, argv);
     try {
         Application->Initialize();

@@ -1,9 +1,12 @@
 #include "platform/session_bus.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 extern char** environ;
 
@@ -22,6 +25,56 @@ bool hasText(const char* value)
     return value != nullptr && *value != '\0';
 }
 
+std::string firstLineOf(const char* path)
+{
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    return line;
+}
+
+// dbus-launch, when it started a bus for an X display earlier, left the bus's address in
+// ~/.dbus/session-bus/<machine id>-<display number>; a later client of that display uses that bus
+// while the daemon lives. Empty when there is no such file or its daemon has gone.
+std::string launchedBusAddress()
+{
+    const char* display = std::getenv("DISPLAY");
+    const char* home = std::getenv("HOME");
+    if (!hasText(display) || !hasText(home))
+        return {};
+    std::string number(display); // "host:1.0" is display 1
+    const std::size_t colon = number.rfind(':');
+    if (colon == std::string::npos)
+        return {};
+    number = number.substr(colon + 1);
+    number = number.substr(0, number.find('.'));
+    std::string machine = firstLineOf("/etc/machine-id");
+    if (machine.empty())
+        machine = firstLineOf("/var/lib/dbus/machine-id");
+    if (number.empty() || machine.empty())
+        return {};
+
+    std::ifstream file(std::string(home) + "/.dbus/session-bus/" + machine + "-" + number);
+    std::string line;
+    std::string address;
+    long pid = 0;
+    while (std::getline(file, line)) {
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        std::string value = line.substr(equals + 1);
+        if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'')
+            value = value.substr(1, value.size() - 2);
+        if (line.compare(0, equals, kAddressName) == 0)
+            address = value;
+        else if (line.compare(0, equals, "DBUS_SESSION_BUS_PID") == 0)
+            pid = std::strtol(value.c_str(), nullptr, 10);
+    }
+    if (address.empty() || pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM))
+        return {};
+    return address;
+}
+
 } // namespace
 
 bool AvoidSessionBusLaunch()
@@ -36,7 +89,8 @@ bool AvoidSessionBusLaunch()
     if (hasText(runtime) && ::stat((std::string(runtime) + "/bus").c_str(), &info) == 0 &&
         S_ISSOCK(info.st_mode))
         return false;
-    if (::setenv(kAddressName, kNoBus, 1) != 0)
+    const std::string launched = launchedBusAddress();
+    if (::setenv(kAddressName, launched.empty() ? kNoBus : launched.c_str(), 1) != 0)
         return false;
     g_changed = true;
     return true;

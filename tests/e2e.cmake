@@ -2,9 +2,13 @@
 if(NOT WIN32)
     find_path(XCB_INCLUDE_DIR xcb/xcb.h REQUIRED)
     find_library(XCB_LIBRARY xcb REQUIRED)
+    # What every test of the real program shares: processes, the X server, the INI file read back.
+    add_library(ventiro_e2e_support STATIC e2e_support.cpp)
+    target_include_directories(ventiro_e2e_support PRIVATE ${XCB_INCLUDE_DIR})
+    target_link_libraries(ventiro_e2e_support PUBLIC Qt6::Core GTest::gtest ${XCB_LIBRARY})
+
     ventiro_add_test(NAME test_end_to_end SOURCES test_end_to_end.cpp
-                     LIBS ventiro_app ${XCB_LIBRARY} TIMEOUT 240)
-    target_include_directories(test_end_to_end PRIVATE ${XCB_INCLUDE_DIR})
+                     LIBS ventiro_app ventiro_e2e_support TIMEOUT 240)
     target_compile_definitions(test_end_to_end PRIVATE VENTIRO_BINARY="$<TARGET_FILE:ventiro>"
                                VENTIRO_FAILING_BINARY="$<TARGET_FILE:ventiro_failing_start>")
     add_dependencies(test_end_to_end ventiro ventiro_failing_start)

@@ -219,14 +219,41 @@ TEST(SessionBus, AccessibilityReachesTheBusWhereThereIsOne)
     ASSERT_TRUE(connection.registerVirtualObject(QStringLiteral("/org/a11y/bus"), &service));
     ASSERT_TRUE(connection.registerService(QStringLiteral("org.a11y.Bus")));
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.line);
-    env.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
-    Panel panel;
-    panel.Start(display, env);
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return service.requests.contains(QStringLiteral("GetAddress")); }, 30000))
-        << service.requests.join(QLatin1Char(' ')).toStdString();
+    // The bus is announced in the environment, or by the file dbus-launch leaves for the display.
+    QString machine;
+    for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+        QFile file(QString::fromLatin1(path));
+        if (machine.isEmpty() && file.open(QIODevice::ReadOnly))
+            machine = QString::fromLatin1(file.readLine()).trimmed();
+    }
+    for (const bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile ? "announced by dbus-launch's file" : "announced in the environment");
+        if (fromFile && machine.isEmpty())
+            continue;
+        service.requests.clear();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        env.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QDir::tempPath() + QStringLiteral("/no-runtime-dir"));
+        Panel panel;
+        if (fromFile) {
+            const QString folder = panel.folder.filePath(QStringLiteral(".dbus/session-bus"));
+            ASSERT_TRUE(QDir().mkpath(folder));
+            QFile file(folder + QLatin1Char('/') + machine + QLatin1Char('-') + xvfb.line);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral(
+                           "# written by dbus-launch\nDBUS_SESSION_BUS_ADDRESS=%1\nDBUS_SESSION_BUS_PID=%2\n")
+                           .arg(bus.line)
+                           .arg(bus.process.processId())
+                           .toLocal8Bit());
+        } else {
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.line);
+        }
+        panel.Start(display, env);
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return service.requests.contains(QStringLiteral("GetAddress")); }, 30000))
+            << service.requests.join(QLatin1Char(' ')).toStdString();
+    }
     connection.unregisterService(QStringLiteral("org.a11y.Bus"));
     QDBusConnection::disconnectFromBus(QStringLiteral("a11y"));
 }

@@ -8,6 +8,7 @@
 #include "status_bar.h"
 #include "termination.h"
 
+#include "platform/display.h"
 #include "platform/module.h"
 #include "platform/session_bus.h"
 #include "platform/startup.h"
@@ -25,6 +26,10 @@
 TApplication* Application = nullptr;
 
 namespace {
+
+// The window system chosen by PrepareDisplay is handed to Qt through its variable only while the
+// application object is created, so that the programs the panel starts make their own choice.
+bool g_platformHandedOver = false;
 
 // Tooltips appear 500 ms after the pointer rests on a control; group boxes have an etched frame.
 class HintStyle : public QProxyStyle
@@ -127,6 +132,23 @@ void ShowApplicationError(const std::string& text)
     Services().showError("Application Error", text);
 }
 
+bool TApplication::PrepareDisplay()
+{
+    std::string platformName;
+    if (!platform::ChooseWindowSystem(platformName)) {
+        std::fputs("ventiro: no display could be opened (DISPLAY and WAYLAND_DISPLAY name no running X "
+                   "server or Wayland compositor); start it in a desktop session, or without one as "
+                   "'xvfb-run -a ventiro'\n",
+                   stderr);
+        return false;
+    }
+    if (!platformName.empty()) {
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platformName));
+        g_platformHandedOver = true;
+    }
+    return true;
+}
+
 namespace {
 
 // What the process needs before the GUI toolkit starts: no session bus started for it where none
@@ -142,6 +164,8 @@ int& beforeToolkit(int& argc)
 TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(argc), argv)
 {
     Application = this;
+    if (std::exchange(g_platformHandedOver, false))
+        qunsetenv("QT_QPA_PLATFORM");
     setStyle(new HintStyle(style()->name()));
     m_hidden = new QWidget();
     m_hidden->setAttribute(Qt::WA_DontShowOnScreen);

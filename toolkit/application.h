@@ -22,6 +22,10 @@ public:
     TApplication(int& argc, char** argv);
     ~TApplication() override;
 
+    // Picks the window system before the application object is created. Without any display it
+    // writes one line to standard error, saying how to run the panel anyway, and returns false.
+    static bool PrepareDisplay();
+
     void Initialize();
     void SetTitle(const std::string& title);
     std::string Title() const; // at most 255 characters

@@ -19,6 +19,37 @@ namespace {
 constexpr int kFrameX = kSizeableFrameWidth;
 constexpr int kFrameY = kSizeableFrameHeight;
 
+// Wayland lets no program read or set where its windows are: Qt then reports a guess (0,0), which
+// must never replace a stored position.
+bool positionsKnown()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// A window saved on a monitor that is gone comes back onto the nearest screen.
+void moveOntoScreen(QRect& outer)
+{
+    bool onScreen = false;
+    QScreen* nearest = QGuiApplication::primaryScreen();
+    double best = 1e18;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        if (g.intersects(outer))
+            onScreen = true;
+        const QPoint d = g.center() - outer.center();
+        const double dist = std::hypot(d.x(), d.y());
+        if (dist < best) {
+            best = dist;
+            nearest = screen;
+        }
+    }
+    if (!onScreen && nearest != nullptr) {
+        const QRect g = nearest->availableGeometry();
+        outer.moveLeft(std::clamp(outer.left(), g.left(), std::max(g.left(), g.right() - outer.width() + 1)));
+        outer.moveTop(std::clamp(outer.top(), g.top(), std::max(g.top(), g.bottom() - outer.height() + 1)));
+    }
+}
+
 bool equalNoCase(const std::string& a, const std::string& b)
 {
     return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
@@ -79,7 +110,8 @@ void SetBlockedByModal(QWidget* window, bool blocked)
     delete state;
 }
 
-TForm::TForm(const std::string& name, const TRect& outer) : QWidget(nullptr, Qt::Window), m_name(name)
+TForm::TForm(const std::string& name, const TRect& outer)
+    : QWidget(nullptr, Qt::Window), m_name(name), m_knownPosition(outer.left, outer.top)
 {
     setObjectName(QString::fromStdString(name));
     setGeometry(outer.left, outer.top, outer.right - outer.left - kFrameX,
@@ -210,10 +242,18 @@ TValueListStrings* TForm::FindStringsProperty(const std::string& component, cons
     return nullptr;
 }
 
+QRect TForm::knownNormalGeometry() const
+{
+    QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    if (!positionsKnown())
+        normal.moveTopLeft(m_knownPosition);
+    return normal;
+}
+
 TWindowPlacement TForm::GetWindowPlacement() const
 {
     TWindowPlacement p;
-    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    const QRect normal = knownNormalGeometry();
     const QSize extra = frameExtra();
     p.rcNormalPosition = {normal.x(), normal.y(), normal.x() + normal.width() + extra.width(),
                           normal.y() + normal.height() + extra.height()};
@@ -231,28 +271,16 @@ void TForm::SetWindowPlacement(const TWindowPlacement& placement)
     const QSize extra = frameExtra();
     QRect outer(QPoint(placement.rcNormalPosition.left, placement.rcNormalPosition.top),
                 QPoint(placement.rcNormalPosition.right - 1, placement.rcNormalPosition.bottom - 1));
-    // A window saved on a monitor that is gone comes back onto the nearest screen.
-    bool onScreen = false;
-    QScreen* nearest = QGuiApplication::primaryScreen();
-    double best = 1e18;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        const QRect g = screen->geometry();
-        if (g.intersects(outer))
-            onScreen = true;
-        const QPoint d = g.center() - outer.center();
-        const double dist = std::hypot(d.x(), d.y());
-        if (dist < best) {
-            best = dist;
-            nearest = screen;
-        }
+    const QSize client(std::max(0, outer.width() - extra.width()),
+                       std::max(0, outer.height() - extra.height()));
+    if (positionsKnown()) {
+        moveOntoScreen(outer);
+        setGeometry(QRect(outer.topLeft(), client));
+    } else {
+        // Only the size can be applied; the stored position is kept for the next save.
+        m_knownPosition = outer.topLeft();
+        resize(client);
     }
-    if (!onScreen && nearest != nullptr) {
-        const QRect g = nearest->availableGeometry();
-        outer.moveLeft(std::clamp(outer.left(), g.left(), std::max(g.left(), g.right() - outer.width() + 1)));
-        outer.moveTop(std::clamp(outer.top(), g.top(), std::max(g.top(), g.bottom() - outer.height() + 1)));
-    }
-    setGeometry(outer.left(), outer.top(), std::max(0, outer.width() - extra.width()),
-                std::max(0, outer.height() - extra.height()));
     if (!isVisible() || placement.showCmd == SW_HIDE)
         return;
     if (placement.showCmd == SW_SHOWMINIMIZED)
@@ -273,12 +301,12 @@ bool TForm::HandleAllocated() const
 
 int TForm::Left() const
 {
-    return geometry().x();
+    return positionsKnown() ? geometry().x() : m_knownPosition.x();
 }
 
 int TForm::Top() const
 {
-    return geometry().y();
+    return positionsKnown() ? geometry().y() : m_knownPosition.y();
 }
 
 int TForm::Width() const

@@ -80,6 +80,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // Frame width and height around the client area (the reference frame where the system gives none).
     QSize frameExtra() const;
+    // The window's normal rectangle; where the window system tells no positions, at the position last
+    // designed or restored.
+    QRect knownNormalGeometry() const;
 
 private:
     struct Component
@@ -94,6 +97,7 @@ private:
     TNotifyEvent m_onShow;
     TCloseQueryEvent m_onCloseQuery;
     TNotifyEvent m_onDestroy;
+    QPoint m_knownPosition; // the position designed or restored, for window systems that tell none
     int m_modalResult = 0;
     bool m_inModal = false;
     bool m_inShowHandler = false;

@@ -1,0 +1,87 @@
+#include "platform/display.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace platform {
+
+namespace {
+
+// An X server named by DISPLAY accepts us (the connection set-up, authorisation included, succeeds).
+bool x11Opens()
+{
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0')
+        return false;
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool ok = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return ok;
+}
+
+// A Wayland compositor listens on the socket that the client library would use: $WAYLAND_DISPLAY
+// (default "wayland-0") in $XDG_RUNTIME_DIR, or that path itself when it is absolute.
+bool waylandOpens()
+{
+    const char* socketFd = std::getenv("WAYLAND_SOCKET");
+    if (socketFd != nullptr && *socketFd != '\0')
+        return true; // a connection handed over by the parent
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    std::string path = name != nullptr && *name != '\0' ? name : "wayland-0";
+    if (path[0] != '/') {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (runtime == nullptr || *runtime == '\0')
+            return false;
+        path = std::string(runtime) + "/" + path;
+    }
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+bool ChooseWindowSystem(std::string& toolkitPlatform)
+{
+    toolkitPlatform.clear();
+    const char* chosen = std::getenv("QT_QPA_PLATFORM");
+    if (chosen != nullptr && *chosen != '\0') {
+        // The user's choice stands; it only fails here when every window system it names is
+        // missing. Platforms that need no display (offscreen, vnc, eglfs ...) are taken as they are.
+        const std::string list = chosen;
+        std::size_t at = 0;
+        while (at <= list.size()) {
+            std::size_t end = list.find(';', at);
+            if (end == std::string::npos)
+                end = list.size();
+            const std::string name = list.substr(at, end - at);
+            const std::string base = name.substr(0, name.find(':'));
+            if (base == "xcb" ? x11Opens() : base.rfind("wayland", 0) == 0 ? waylandOpens() : !base.empty())
+                return true;
+            at = end + 1;
+        }
+        return false;
+    }
+    if (x11Opens())
+        toolkitPlatform = "xcb";
+    else if (waylandOpens())
+        toolkitPlatform = "wayland";
+    else
+        return false;
+    return true;
+}
+
+} // namespace platform

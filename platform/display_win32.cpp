@@ -1,0 +1,11 @@
+#include "platform/display.h"
+
+namespace platform {
+
+bool ChooseWindowSystem(std::string& toolkitPlatform)
+{
+    toolkitPlatform.clear();
+    return true;
+}
+
+} // namespace platform
