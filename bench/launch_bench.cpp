@@ -1,5 +1,5 @@
 // Measures the launcher against the bare system call: the median cost of 1,000 launches of a real
-// short-lived program through LaunchProgram (26-line table), next to 1,000 bare posix_spawn calls of
+// short-lived program through LaunchFromTable (26-line table), next to 1,000 bare posix_spawn calls of
 // the same program, and the median ValueOfKey time in a 100,000-line table with the key at the end.
 #include "launch/default_launch_table.h"
 #include "launch/launcher.h"
@@ -61,7 +61,7 @@ int main(int argc, char** argv)
                          nullptr};
     for (int i = 0; i < runs; ++i) {
         auto start = Clock::now();
-        LaunchProgram(table, "CimInfo", 9, services);
+        LaunchFromTable(table, "CimInfo", 9, services);
         launch.push_back(elapsedUs(start));
 
         start = Clock::now();
@@ -91,7 +91,7 @@ int main(int argc, char** argv)
     const double spawnUs = medianUs(spawn);
     const double lookupUs = medianUs(lookup);
     std::printf("launches: %d, failures: %d, lookup check: %zu\n", runs, failures, sink / 101);
-    std::printf("LaunchProgram median: %.1f us\n", launchUs);
+    std::printf("LaunchFromTable median: %.1f us\n", launchUs);
     std::printf("posix_spawn median:   %.1f us\n", spawnUs);
     std::printf("ValueOfKey 100k median: %.1f us\n", lookupUs);
     std::printf("RESULT launch_vs_spawn=%.2f lookup_100k_us=%.1f\n", launchUs / spawnUs, lookupUs);

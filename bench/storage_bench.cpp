@@ -2,7 +2,7 @@
 // profile layer, on a real file in a temporary folder. Each figure is the median of several runs.
 #include "core/value_list_strings.h"
 #include "storage/form_storage.h"
-#include "storage_test_support.h"
+#include "tests/support/recording_window.h"
 
 #include <algorithm>
 #include <chrono>

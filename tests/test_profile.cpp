@@ -1,5 +1,5 @@
 #include "platform/profile.h"
-#include "storage_test_support.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 

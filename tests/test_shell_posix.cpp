@@ -1,5 +1,5 @@
-#include "launch_test_support.h"
 #include "platform/shell.h"
+#include "tests/support/launch_record.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ protected:
     }
     void TearDown() override { ::unsetenv("WINEPREFIX"); }
 
-    TempFolder folder;
+    TempDir folder;
     fs::path record() const { return folder.path() / "record"; }
 };
 

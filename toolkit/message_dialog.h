@@ -8,6 +8,9 @@ class QLabel;
 class QPushButton;
 class QString;
 
+// The modal message dialog with one "OK" button, captioned with the application title.
+void ShowMessage(const std::string& message);
+
 // Puts text on the system clipboard; false when the clipboard cannot be opened (another program
 // holds it, or the window system refuses). Tests replace it to see the failure path; nullptr puts
 // the system clipboard back.

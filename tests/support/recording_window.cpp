@@ -1,12 +1,6 @@
-#include "storage_test_support.h"
+#include "tests/support/recording_window.h"
 
 #include "core/exceptions.h"
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-#include <sys/stat.h>
 
 namespace {
 
@@ -118,36 +112,4 @@ void RecordingWindow::destroy()
 {
     if (onDestroy)
         onDestroy();
-}
-
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "ventiro-storage-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    ::chmod(m_path.c_str(), 0700);
-    std::filesystem::remove_all(m_path, ec);
-}
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string dataFile(const std::string& name)
-{
-    return readBytes(std::string(VENTIRO_TEST_DATA) + "/" + name);
 }
