@@ -1,13 +1,14 @@
 # make run   installs what is missing, builds into build/ and starts the panel
 # make test  installs what is missing, builds into build/ and runs every test
 # make fuzz  builds the fuzz targets with clang and runs each for FUZZ_SECONDS
+# make tidy  builds into build/ and runs clang-tidy over the program's sources
 
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test fuzz bench format clean
+.PHONY: all deps configure build run test fuzz tidy bench format clean
 
 all: build
 
@@ -28,6 +29,9 @@ test: build
 
 fuzz: deps
 	@bash scripts/fuzz $(FUZZ_SECONDS)
+
+tidy: build
+	@bash scripts/tidy $(BUILD)
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; "$$b" || exit 1; done
