@@ -33,6 +33,7 @@
 #include <sstream>
 #include <string>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -651,6 +652,20 @@ TEST_F(EndToEnd, TerminationRequestWhileEditingSavesEverythingAndEndsWithZero)
     const IniContent stored = readIni(ini());
     EXPECT_TRUE(stored.count(kMainSection));
     EXPECT_EQ(storedTable(stored).front(), "CimE=" + recorder() + " [-old]X");
+}
+
+TEST_F(EndToEnd, TerminationRequestAfterLaunchingAFifoEndsWithZero)
+{
+    // Reading a FIFO would wait for a writer: the launch refuses it at once, and the panel serves the
+    // termination request that follows.
+    ASSERT_EQ(::mkfifo((m_dir / "tools" / "pipe").c_str(), 0600), 0);
+    writeTable({{"CimE", (m_dir / "tools" / "pipe").string()}});
+    const std::uint32_t window = start();
+    ASSERT_NE(window, 0u);
+    clickAt(window, XServer::Button("CimE"));
+    EXPECT_NE(waitForWindow(m_panel->Pid(), std::string("^") + kApplicationTitle + "$"), 0u) << log();
+    ASSERT_EQ(::kill(m_panel->Pid(), SIGTERM), 0);
+    EXPECT_EQ(m_panel->WaitForExit(), 0) << log();
 }
 
 TEST_F(EndToEnd, MovedWindowOpensWhereItWasLeft)

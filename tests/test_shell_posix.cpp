@@ -3,7 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <optional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 
 namespace {
 
@@ -16,6 +23,32 @@ std::intptr_t open(const std::string& file, const std::string& params, const std
 }
 
 const fs::perms rw = fs::perms::owner_read | fs::perms::owner_write;
+
+// Runs the shell open in a child process, as an unprivileged user when asked (and when this test runs
+// as root: permissions mean nothing to root), and gives it ten seconds to answer; nullopt when it
+// did not answer in time, that is, when it hangs.
+std::optional<int> openInChild(const std::string& file, const std::string& dir, bool unprivileged)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (unprivileged && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(255);
+        ::_exit(static_cast<int>(open(file, "-", dir) & 0xFF));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
 
 class Shell : public testing::Test
 {
@@ -109,9 +142,20 @@ TEST_F(Shell, ExactNameWinsThenFirstInByteOrder)
     fs::create_directory(folder.path() / "bin");
     installHelper(folder.path() / "bin", "xdg-open");
     PathSetTo path((folder.path() / "bin").string());
-    for (const char* name : {"ab", "aB", "Ab"})
+    // On disk in UTF-8: the Windows-1252 capitals (asked for as the program passes them, in 8 bits)
+    // find their small letters, those of the 0x80 block too.
+    for (const char* name :
+         {"ab", "aB", "Ab", "\xC3\xA4rger", "\xC5\x93uvre", "\xC5\xA1uma", "\xC3\xBFo", "caf\xC3\xA9"})
         writeFile(folder.path() / name, "doc", rw);
-    const std::pair<const char*, const char*> cases[] = {{"aB", "aB"}, {"AB", "Ab"}, {"ab", "ab"}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"aB", "aB"},
+        {"AB", "Ab"},
+        {"ab", "ab"},
+        {"\xC4RGER", "\xC3\xA4rger"},
+        {"\x8CUVRE", "\xC5\x93uvre"},
+        {"\x8AUMA", "\xC5\xA1uma"},
+        {"\x9FO", "\xC3\xBFo"},
+    };
     for (const auto& [asked, found] : cases) {
         SCOPED_TRACE(asked);
         fs::remove(record());
@@ -122,6 +166,7 @@ TEST_F(Shell, ExactNameWinsThenFirstInByteOrder)
         ASSERT_EQ(rec->argv.size(), 2u);
         EXPECT_EQ(rec->argv[1], (folder.path() / found).string());
     }
+    EXPECT_EQ(open("CAFE", "-", folder.str()), 2); // accents count
 }
 
 TEST_F(Shell, RelativeNameIsLookedForInTheDirectoryThenTheCurrentFolder)
@@ -229,6 +274,100 @@ TEST_F(Shell, FailuresGiveTheirCodes)
         writeFile(folder.path() / "secret", "#!/bin/sh\n", fs::perms::none);
         EXPECT_EQ(open("SECRET", "-", folder.str()), 5);
     }
+    EXPECT_TRUE(noChildLeft());
+}
+
+TEST_F(Shell, WhatCannotBeReadWithoutWaitingIsRefusedAtOnce)
+{
+    // Reading a FIFO waits for a writer, a device may never end: none of them is opened to be
+    // looked at. They are refused as "not a valid program" (11).
+    ASSERT_EQ(::mkfifo((folder.path() / "pipe").c_str(), 0700), 0);
+    ASSERT_EQ(::mkfifo((folder.path() / "pipe.exe").c_str(), 0700), 0);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = (folder.path() / "sock").string();
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    // A folder on the way that may not be searched is a matter of rights (5); the test folder itself
+    // must be open to the unprivileged user for that.
+    fs::create_directory(folder.path() / "locked");
+    installHelper(folder.path() / "locked", "prog");
+    fs::permissions(folder.path() / "locked", fs::perms::none);
+    fs::permissions(folder.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                       fs::perms::others_read | fs::perms::others_exec);
+
+    struct
+    {
+        const char* file;
+        std::string dir;
+        bool unprivileged;
+        int code;
+    } cases[] = {
+        {"PIPE", folder.str(), false, 11},       {"PIPE.EXE", folder.str(), false, 11},
+        {"SOCK", folder.str(), false, 11},       {"/DEV/ZERO", "", false, 11},
+        {"LOCKED\\PROG", folder.str(), true, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(openInChild(c.file, c.dir, c.unprivileged), c.code);
+    }
+    ::close(listener);
+}
+
+TEST_F(Shell, ProgramGetsOnlyTheStandardDescriptors)
+{
+    installHelper(folder.path(), "rec");
+    RecordTo to(record());
+    // Descriptors that the panel inherited without close-on-exec, low and high.
+    const int low = ::open("/dev/null", O_RDONLY);
+    const int high = ::fcntl(low, F_DUPFD, 200);
+    ASSERT_GE(low, 3);
+    ASSERT_GE(high, 200);
+    const std::intptr_t result = open("REC", "", folder.str());
+    ::close(low);
+    ::close(high);
+    EXPECT_GT(result, 32);
+    const auto rec = waitForRecord(record());
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->descriptors, "0,1,2");
+    EXPECT_EQ(rec->stdinKind, "null");
+}
+
+TEST_F(Shell, DotDotStopsAtTheDrivesRoot)
+{
+    // The drive's folder, and a copy of the program two levels above the drive mapping that a
+    // ".." climbing out of the drive would reach.
+    fs::create_directories(folder.path() / "drive_c" / "bin");
+    fs::create_directory(folder.path() / "prefix" / "dosdevices");
+    fs::create_directory(folder.path() / "prefix" / "bin");
+    fs::create_directory_symlink(folder.path() / "drive_c", folder.path() / "prefix" / "dosdevices" / "c:");
+    installHelper(folder.path() / "drive_c" / "bin", "x");
+    installHelper(folder.path() / "prefix" / "bin", "x");
+    const std::string inDrive = (folder.path() / "prefix" / "dosdevices" / "c:" / "bin" / "x").string();
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\..\\..\\BIN\\X", ""},
+        {"X", "C:\\..\\..\\BIN\\"},
+        {"..\\..\\..\\BIN\\X", "C:\\BIN\\"},
+    };
+    for (const auto& [file, dir] : cases) {
+        SCOPED_TRACE(file);
+        fs::remove(record());
+        RecordTo to(record());
+        EXPECT_GT(open(file, "", dir), 32);
+        const auto rec = waitForRecord(record());
+        ASSERT_TRUE(rec);
+        EXPECT_EQ(rec->argv, std::vector<std::string>{inDrive});
+    }
+}
+
+TEST_F(Shell, NoZombieAfterAThousandLaunches)
+{
+    fs::copy_file("/bin/true", folder.path() / "true");
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_GT(open("TRUE", "-", folder.str()), 32) << "launch " << i;
     EXPECT_TRUE(noChildLeft());
 }
 

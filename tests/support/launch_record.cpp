@@ -45,9 +45,9 @@ std::optional<Record> waitForRecord(const fs::path& file)
         fields.push_back(data.substr(start, end - start));
         start = end + 1;
     }
-    if (fields.size() < 4)
+    if (fields.size() < 5)
         return std::nullopt;
-    Record record{fields[0], fields[1], fields[2], fields[3], {fields.begin() + 4, fields.end()}};
+    Record record{fields[0], fields[1], fields[2], fields[3], fields[4], {fields.begin() + 5, fields.end()}};
     return record;
 }
 
@@ -79,8 +79,16 @@ PathSetTo::~PathSetTo()
 
 bool noChildLeft()
 {
-    errno = 0;
-    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        siginfo_t info{};
+        errno = 0;
+        if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD)
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2)); // poll until the children are gone
+    }
 }
 
 } // namespace launchtest

@@ -23,7 +23,8 @@ struct Record
     std::string cwd;
     std::string session;
     std::string stdinKind;
-    std::string signals; // "SigBlk<mask>SigIgn<mask>" as the kernel shows them
+    std::string signals;     // "SigBlk<mask>SigIgn<mask>" as the kernel shows them
+    std::string descriptors; // the open descriptors in the order the kernel lists them, "0,1,2"
     std::vector<std::string> argv;
 };
 
@@ -53,7 +54,9 @@ private:
     std::optional<std::string> m_old;
 };
 
-// True when this process has no child left, not even a zombie.
+// Waits (polling, up to thirty seconds) until this process has no child left, neither running nor
+// ended and unreaped; false when one is left. It reaps nothing itself: the started programs are the
+// shell's to reap.
 bool noChildLeft();
 
 } // namespace launchtest

@@ -1,9 +1,10 @@
 // A stand-in program for the launch tests: it writes its working folder, its session, what its
-// standard input is, its ignored and blocked signals (the masks of /proc/self/status), and its argv to the
-// file named by VENTIRO_RECORD_FILE, as NUL-separated fields. The file appears atomically (written beside it,
-// then renamed).
+// standard input is, its ignored and blocked signals (the masks of /proc/self/status), its open
+// descriptors and its argv to the file named by VENTIRO_RECORD_FILE, as NUL-separated fields. The file
+// appears atomically (written beside it, then renamed).
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +44,18 @@ int main(int argc, char** argv)
         std::fclose(status);
     }
     record += signals;
+    record += '\0';
+    // The descriptors open at start, e.g. "0,1,2" (the one that lists them left out).
+    std::string descriptors;
+    if (DIR* fds = ::opendir("/proc/self/fd")) {
+        while (const dirent* entry = ::readdir(fds)) {
+            if (entry->d_name[0] == '.' || std::atoi(entry->d_name) == ::dirfd(fds))
+                continue;
+            descriptors += (descriptors.empty() ? "" : ",") + std::string(entry->d_name);
+        }
+        ::closedir(fds);
+    }
+    record += descriptors;
     record += '\0';
     for (int i = 0; i < argc; ++i) {
         record += argv[i];

@@ -1,0 +1,266 @@
+#include "shell_path_posix.h"
+
+#include "case_fold.h"
+#include "shell_codes.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <mutex>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+namespace platform::shellpath {
+namespace {
+
+using namespace shellcode;
+
+bool isDriveLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+std::string joinPath(const std::string& folder, const std::string& name)
+{
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+std::string parentOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+bool sameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// A folder's names by their folded spelling, each folded spelling with the first name in byte order
+// that has it. A listing is kept while the folder's change stamps are as they were when it was read:
+// any entry created, removed or renamed changes them.
+struct Listing
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified = {};
+    timespec changed = {};
+    std::unordered_map<std::string, std::string> firstByFold;
+};
+
+// A stamp only tells changes apart that lie further apart than the file system's clock step (up to
+// two seconds on some file systems), so a listing of a folder changed more recently than that is
+// read again next time.
+constexpr std::time_t kSettledSeconds = 3;
+constexpr std::size_t kMaxListings = 64;
+
+std::mutex g_listingsMutex;
+std::unordered_map<std::string, Listing> g_listings;
+
+bool readListing(const std::string& folder, const struct stat& st, Listing& listing)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return false;
+    listing.device = st.st_dev;
+    listing.inode = st.st_ino;
+    listing.modified = st.st_mtim;
+    listing.changed = st.st_ctim;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        auto [it, added] = listing.firstByFold.try_emplace(FoldUtf8(name), name);
+        if (!added && name < it->second)
+            it->second = name;
+    }
+    ::closedir(dir);
+    return true;
+}
+
+// The first name in byte order in the folder that matches the wanted folded spelling.
+bool findFolded(const std::string& folder, const struct stat& st, const std::string& wanted,
+                std::string& found)
+{
+    const std::lock_guard<std::mutex> lock(g_listingsMutex);
+    const auto cached = g_listings.find(folder);
+    const Listing* listing = nullptr;
+    if (cached != g_listings.end() && cached->second.device == st.st_dev &&
+        cached->second.inode == st.st_ino && sameTime(cached->second.modified, st.st_mtim) &&
+        sameTime(cached->second.changed, st.st_ctim)) {
+        listing = &cached->second;
+    }
+    Listing fresh;
+    if (listing == nullptr) {
+        timespec now = {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        if (!readListing(folder, st, fresh))
+            return false;
+        if (st.st_ctim.tv_sec + kSettledSeconds < now.tv_sec &&
+            st.st_mtim.tv_sec + kSettledSeconds < now.tv_sec) {
+            if (g_listings.size() >= kMaxListings)
+                g_listings.clear();
+            listing = &(g_listings[folder] = std::move(fresh));
+        } else {
+            listing = &fresh;
+        }
+    }
+    const auto match = listing->firstByFold.find(wanted);
+    if (match == listing->firstByFold.end())
+        return false;
+    found = match->second;
+    return true;
+}
+
+// Finds a name in a folder: the exact name if it exists, otherwise the entry that matches without
+// regard to case, the first in byte order when several do. The exact name is tried first, so that a
+// folder is listed only when the spelling differs. Returns 0, 5 when the folder may not be searched,
+// or -1 when there is no such name.
+int findEntry(const std::string& folder, const struct stat& st, const std::string& name, std::string& found)
+{
+    struct stat entry
+    {};
+    if (::lstat(joinPath(folder, name).c_str(), &entry) == 0) {
+        found = name;
+        return 0;
+    }
+    if (errno == EACCES)
+        return kAccessDenied;
+    return findFolded(folder, st, FoldUtf8(name), found) ? 0 : -1;
+}
+
+std::string homeFolder()
+{
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0')
+        return home;
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw != nullptr && pw->pw_dir != nullptr ? pw->pw_dir : "/";
+}
+
+// The folder a drive letter is mapped to by the Windows compatibility prefix, or "" when there is none.
+std::string driveFolder(char letter)
+{
+    const char* prefix = std::getenv("WINEPREFIX");
+    const std::string root =
+        prefix != nullptr && *prefix != '\0' ? std::string(prefix) : homeFolder() + "/.wine";
+    const char lower = static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter + 32 : letter);
+    const std::string folder = root + "/dosdevices/" + lower + ":";
+    return IsDirectory(folder) ? folder : std::string();
+}
+
+} // namespace
+
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+bool HasDrivePrefix(const std::string& path)
+{
+    return path.size() >= 2 && isDriveLetter(path[0]) && path[1] == ':';
+}
+
+bool IsDirectory(const std::string& path)
+{
+    struct stat st
+    {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string CurrentFolder()
+{
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return "/";
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+int ResolvePath(const std::string& path, const Location& base, Location& resolved)
+{
+    Location current;
+    std::size_t start = 0;
+    if (HasDrivePrefix(path)) {
+        current.path = driveFolder(path[0]);
+        if (current.path.empty())
+            return kPathNotFound;
+        current.rootLength = current.path.size();
+        start = 2;
+    } else if (!path.empty() && IsSeparator(path[0])) {
+        current.path.assign(1, '/');
+    } else {
+        current = base;
+    }
+
+    std::vector<std::string> parts;
+    std::string part;
+    for (std::size_t i = start; i <= path.size(); ++i) {
+        if (i == path.size() || IsSeparator(path[i])) {
+            if (!part.empty() && part != ".")
+                parts.push_back(part);
+            part.clear();
+        } else {
+            part += path[i];
+        }
+    }
+
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        struct stat st
+        {};
+        if (::stat(current.path.c_str(), &st) != 0)
+            return errno == EACCES ? kAccessDenied : kPathNotFound;
+        if (!S_ISDIR(st.st_mode))
+            return kPathNotFound;
+        if (parts[k] == "..") {
+            // As on the reference OS, ".." at the root (of a drive, or of the file system) stays there.
+            if (current.path.size() > current.rootLength)
+                current.path = parentOf(current.path);
+            continue;
+        }
+        std::string found;
+        const int code = findEntry(current.path, st, parts[k], found);
+        if (code > 0)
+            return code;
+        if (code < 0)
+            return k + 1 == parts.size() ? kFileNotFound : kPathNotFound;
+        current.path = joinPath(current.path, found);
+    }
+    resolved = current;
+    return 0;
+}
+
+std::string FindOnPath(const std::string& program)
+{
+    const char* path = std::getenv("PATH");
+    if (path == nullptr)
+        return {};
+    const std::string list = path;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(':', start);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string folder = end > start ? list.substr(start, end - start) : std::string(".");
+        const std::string candidate = joinPath(folder, program);
+        struct stat st
+        {};
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+} // namespace platform::shellpath
