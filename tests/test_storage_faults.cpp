@@ -182,6 +182,7 @@ TEST(StorageFaults, KilledSaveLeavesOldOrNewFile)
         const pid_t pid = ::fork();
         if (pid == 0)
             ::_exit(saveTable(ini, "S", bigTable(20000, (round % 2) ? 'a' : 'b')));
+        // Not a wait for anything: the kill lands at a random moment of the save.
         ::usleep(std::uniform_int_distribution<int>(0, 60000)(random));
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
