@@ -6,10 +6,12 @@
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
 #include "toolkit/ansi.h"
+#include "toolkit/image_list.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -30,8 +32,7 @@ TEinstellungen_Form1::TEinstellungen_Form1()
 {
     SetCaption("Einstellungen");
     setFont(PanelFont());
-    // Loaded as a picture: an icon made from a file name asks every image plug-in about it first.
-    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/einstellungen.png"))));
+    setWindowIcon(RawIcon(QStringLiteral(":/einstellungen"), 32));
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 
@@ -63,9 +64,7 @@ TEinstellungen_Form1::TEinstellungen_Form1()
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setTextFormat(Qt::PlainText);
     Label1->setText(toQString(InfoText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    Label1->move(24, 16);
-    Label1->adjustSize();
-    Label1->resize(std::max(Label1->width(), 356), std::max(Label1->height(), 26));
+    Label1->setGeometry(24, 16, 356, 26); // grown to its text when the window is first shown
     layout->addWidget(GroupBox1);
 
     StatusBar1 = new TStatusBar(this);
@@ -95,6 +94,17 @@ void TEinstellungen_Form1::SetImages(TImageList* images)
 {
     ActionManager1->Images = images;
     ActionToolBar1->SetActionManager(ActionManager1);
+}
+
+bool TEinstellungen_Form1::event(QEvent* event)
+{
+    // The label takes the size of its text (at least its designed size) when the window is shown:
+    // measuring text costs the start-up, and a window that is never opened never needs it.
+    if (event->type() == QEvent::Show && Label1 != nullptr) {
+        const QSize text = Label1->sizeHint();
+        Label1->resize(std::max(text.width(), 356), std::max(text.height(), 26));
+    }
+    return TForm::event(event);
 }
 
 void TEinstellungen_Form1::FormCreate()

@@ -31,6 +31,9 @@ public:
 
     void FormCreate();
     void SchliessenExecute();
+
+protected:
+    bool event(QEvent* event) override;
 };
 
 extern TEinstellungen_Form1* Einstellungen_Form1;

@@ -172,7 +172,9 @@ TVentiro_Form1::TVentiro_Form1() : TForm("Ventiro_Form1", TRect{326, 279, 326 + 
     SetShowHint(this, false);
 
     ImageList1 = new TImageList(16, 16);
-    ImageList1->AddStrip(QPixmap(QStringLiteral(":/glyphs.png")), 24);
+    // The strip is four glyphs wide, in its size and at twice the size.
+    ImageList1->AddStrip(QPixmap::fromImage(RawImage(QStringLiteral(":/glyphs.rgba"), 4 * 16)), 24,
+                         QPixmap::fromImage(RawImage(QStringLiteral(":/glyphs@2x.rgba"), 4 * 32)));
     ActionManager1 = new TActionManager;
     ActionManager1->Images = ImageList1;
     for (const ActionEntry& entry : kActions) {

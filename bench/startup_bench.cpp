@@ -4,6 +4,8 @@
 // shows the background colour), reads the peak memory, then closes the window the way a window
 // manager would (WM_DELETE_WINDOW) and waits for the exit. The two programs run alternately. At the
 // end the panel runs once more and its context switches over 5 idle seconds give the wake-ups.
+// The runs have a private session bus (a dbus-daemon of the benchmark's own, when there is one); a
+// third series starts the panel with no session bus at all, as in a plain X session or a kiosk.
 #include <xcb/xcb.h>
 
 #include <fcntl.h>
@@ -144,6 +146,52 @@ private:
     std::string m_display;
 };
 
+// A private session bus: a dbus-daemon of its own, ended with the benchmark.
+class SessionBus
+{
+public:
+    bool Start()
+    {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(fds[1], 1);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 2);
+            execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--print-address=1",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        if (m_pid < 0) {
+            close(fds[0]);
+            return false;
+        }
+        pollfd p{fds[0], POLLIN, 0};
+        char c = 0;
+        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            m_address += c;
+        close(fds[0]);
+        return !m_address.empty();
+    }
+
+    ~SessionBus()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    const std::string& Address() const { return m_address; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_address;
+};
+
 struct RunResult
 {
     bool ok = false;
@@ -170,6 +218,10 @@ public:
 
     // Starts the program, waits until its window is painted, then hands the window to `whileShown`
     // (if any) and closes it.
+    // The bus address the programs get; with `noBus` set they get none at all.
+    void SetBus(const std::string& address) { m_busAddress = address; }
+    void SetNoBus(bool noBus) { m_noBus = noBus; }
+
     template <class Shown>
     RunResult Run(const fs::path& program, Shown whileShown)
     {
@@ -230,11 +282,16 @@ private:
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
             if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("QT_QPA_PLATFORM=", 0) == 0 ||
-                entry.rfind("WAYLAND_DISPLAY=", 0) == 0)
+                entry.rfind("WAYLAND_DISPLAY=", 0) == 0 || entry.rfind("DBUS_SESSION_BUS_ADDRESS=", 0) == 0 ||
+                entry.rfind("XDG_RUNTIME_DIR=", 0) == 0)
                 continue;
             env.push_back(entry);
         }
         env.push_back("DISPLAY=" + m_display);
+        // A runtime folder without a per-user bus socket; the bus, if any, is the private one.
+        env.push_back("XDG_RUNTIME_DIR=" + (m_folder / "runtime").string());
+        if (!m_noBus && !m_busAddress.empty())
+            env.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_busAddress);
         env.push_back("QT_QPA_PLATFORM=xcb");
         std::vector<char*> envp;
         for (std::string& entry : env)
@@ -376,6 +433,8 @@ private:
     xcb_atom_t m_protocols = XCB_NONE;
     xcb_atom_t m_deleteWindow = XCB_NONE;
     xcb_atom_t m_netWmPid = XCB_NONE;
+    std::string m_busAddress;
+    bool m_noBus = false;
 };
 
 struct Series
@@ -413,7 +472,7 @@ int main(int argc, char** argv)
 {
     // Arguments, all optional: the number of runs of each program, then another build of the panel
     // to measure in place of this one (for before/after comparisons).
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
     const fs::path panelBinary = argc > 2 ? fs::path(argv[2]) : fs::path(VENTIRO_BINARY);
     std::printf("load average before: %s\n", loadAverage().c_str());
 
@@ -448,10 +507,15 @@ int main(int argc, char** argv)
     fs::copy_file(panelBinary, ventiro);
     fs::copy_file(BARE_QT_BINARY, bare);
     fs::copy_file(BARE_QT_BINARY, bareText);
+    fs::create_directory(folder / "runtime");
+    SessionBus bus;
+    if (!bus.Start())
+        std::printf("no dbus-daemon: every run is without a session bus\n");
 
     int status = 0;
     {
         Bench bench(connection, server.Display(), folder);
+        bench.SetBus(bus.Address());
         const auto nothing = [](pid_t) {};
         // One unmeasured start of each fills the caches; the panel's first run writes its INI file.
         const RunResult warmPanel = bench.Run(ventiro, nothing);
@@ -461,11 +525,14 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "startup_bench: the warm-up runs failed\n");
             status = 1;
         }
-        Series panel, baseline, withText;
+        Series panel, baseline, withText, noBus;
         for (int i = 0; status == 0 && i < runs; ++i) {
             panel.Add(bench.Run(ventiro, nothing));
             baseline.Add(bench.Run(bare, nothing));
             withText.Add(bench.Run(bareText, nothing));
+            bench.SetNoBus(true);
+            noBus.Add(bench.Run(ventiro, nothing));
+            bench.SetNoBus(false);
         }
 
         double wakeupsPerSecond = -1;
@@ -490,16 +557,18 @@ int main(int argc, char** argv)
         panel.Print("ventiro");
         baseline.Print("bare_qt_window");
         withText.Print("bare_with_text");
+        noBus.Print("ventiro_no_bus");
         std::printf("load average after: %s\n", loadAverage().c_str());
-        if (panel.ms.empty() || baseline.ms.empty() || withText.ms.empty() || wakeupsPerSecond < 0) {
+        if (panel.ms.empty() || baseline.ms.empty() || withText.ms.empty() || noBus.ms.empty() ||
+            wakeupsPerSecond < 0) {
             status = 1;
         } else {
             // The last figure sets the panel against a bare window that shows one line of text.
-            std::printf("RESULT startup_vs_bare_qt=%.2f rss_vs_bare_qt=%.2f idle_wakeups_per_s=%.1f "
-                        "startup_vs_bare_qt_with_text=%.2f\n",
-                        median(panel.ms) / median(baseline.ms),
-                        median(panel.peakKb) / median(baseline.peakKb), wakeupsPerSecond,
-                        median(panel.ms) / median(withText.ms));
+            std::printf(
+                "RESULT startup_vs_bare_qt=%.2f startup_vs_bare_qt_with_text=%.2f rss_vs_bare_qt=%.2f "
+                "idle_wakeups_per_s=%.1f no_bus_ms=%.1f\n",
+                median(panel.ms) / median(baseline.ms), median(panel.ms) / median(withText.ms),
+                median(panel.peakKb) / median(baseline.peakKb), wakeupsPerSecond, median(noBus.ms));
         }
     }
     xcb_disconnect(connection);

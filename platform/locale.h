@@ -10,7 +10,10 @@ constexpr int CSTR_LESS_THAN = 1;
 constexpr int CSTR_EQUAL = 2;
 constexpr int CSTR_GREATER_THAN = 3;
 
-// A length of -1 means the text ends at its first NUL.
+// Equal means equal to a reader: with NORM_IGNORECASE the case of letters is ignored (A-Z and the
+// Windows-1252 case pairs); accents and punctuation count ("co-op" is not "coop"); the letters that
+// stand for two count as those two (sharp s is "ss", the ligatures are "ae" and "oe", thorn is "th");
+// the soft hyphen 0xAD counts for nothing. Any negative length means the text ends at its first NUL.
 int CompareStringA(unsigned locale, unsigned flags, const char* a, int lenA, const char* b, int lenB);
 
 } // namespace platform

@@ -15,7 +15,11 @@ namespace platform {
 std::string GetPrivateProfileStringA(const char* section, const char* key, const char* def, const char* file);
 
 // Sets `key` in `section` to `value`; a null `value` removes the key, a null `key` removes the
-// section. All three null flushes the file. False when the file cannot be written.
+// section. False when the file cannot be written.
+//
+// All three null flushes the file: true unless a write-out failed. On POSIX the flush writes the
+// file out and reports a failure there (a full disk); on Windows every write has already reached the
+// file and the flush returns true (the Windows call's own result for a flush is always 0).
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file);
 
 } // namespace platform

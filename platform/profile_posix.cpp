@@ -1,222 +1,36 @@
-#include "blanks.h"
+// The file side of the profile functions: which file a name stands for, reading it without ever
+// blocking, the advisory lock, and writing it out so that a crash never leaves it half written and
+// the file keeps what identifies it (links, owner, group, mode). The content itself is an
+// IniDocument.
 #include "platform/profile.h"
 
+#include "platform/blanks.h"
+#include "platform/ini_document.h"
+
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <chrono>
+#include <climits>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #include <unordered_map>
-#include <vector>
 
 namespace platform {
 namespace {
 
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-// One line of the file, without its line end. Key lines know their key, matched without case.
-struct Line
-{
-    std::string text;
-    std::string key; // lower-case key of a key line
-    bool isKey = false;
-    bool dead = false; // removed; not written out
-};
-
-// A header line and the lines up to the next header. The first block of a file has no header.
-struct Block
-{
-    bool hasHeader = false;
-    std::string header;
-    std::vector<Line> lines;
-    std::unordered_map<std::string, std::size_t> keys; // first live line of each key
-    std::size_t insertAt = 0;                          // after the last key line
-};
-
-// A parsed file with an index of its sections: the blocks of each name, first one first.
-struct Document
-{
-    std::vector<Block> blocks;
-    std::unordered_map<std::string, std::vector<std::size_t>> sections;
-    std::unordered_map<std::string, std::size_t> firstLive; // offset into sections[name]
-};
-
-void classify(Line& line, Block& block, std::size_t index)
-{
-    const std::size_t eq = line.text.find('=');
-    if (eq == std::string::npos)
-        return;
-    line.isKey = true;
-    line.key = lowered(trimmed(std::string_view(line.text).substr(0, eq)));
-    block.keys.emplace(line.key, index);
-    block.insertAt = index + 1;
-}
-
-Document parse(const std::string& content)
-{
-    Document doc;
-    doc.blocks.emplace_back();
-    std::size_t pos = 0;
-    while (pos < content.size()) {
-        std::size_t end = content.find_first_of("\r\n", pos);
-        std::size_t next;
-        if (end == std::string::npos) {
-            end = content.size();
-            next = end;
-        } else if (content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n') {
-            next = end + 2;
-        } else {
-            next = end + 1;
-        }
-        std::string text = content.substr(pos, end - pos);
-        pos = next;
-
-        std::size_t first = 0;
-        while (first < text.size() && isBlank(text[first]))
-            ++first;
-        if (first < text.size() && text[first] == '[') {
-            const std::size_t close = text.find(']', first + 1);
-            const std::size_t nameEnd = close == std::string::npos ? text.size() : close;
-            const std::string name =
-                lowered(trimmed(std::string_view(text).substr(first + 1, nameEnd - first - 1)));
-            Block block;
-            block.hasHeader = true;
-            block.header = std::move(text);
-            doc.sections[name].push_back(doc.blocks.size());
-            doc.blocks.push_back(std::move(block));
-            continue;
-        }
-        Block& block = doc.blocks.back();
-        Line line;
-        line.text = std::move(text);
-        if (!(first < line.text.size() && line.text[first] == ';'))
-            classify(line, block, block.lines.size());
-        block.lines.push_back(std::move(line));
-    }
-    return doc;
-}
-
-std::string serialize(const Document& doc)
-{
-    std::string out;
-    for (const Block& block : doc.blocks) {
-        if (block.hasHeader) {
-            out += block.header;
-            out += "\r\n";
-        }
-        for (const Line& line : block.lines) {
-            if (line.dead)
-                continue;
-            out += line.text;
-            out += "\r\n";
-        }
-    }
-    return out;
-}
-
-Block* findSection(Document& doc, const std::string& name)
-{
-    const auto it = doc.sections.find(name);
-    if (it == doc.sections.end())
-        return nullptr;
-    const std::size_t offset = doc.firstLive[name];
-    if (offset >= it->second.size())
-        return nullptr;
-    return &doc.blocks[it->second[offset]];
-}
-
-std::string valueOf(const Line& line)
-{
-    std::string value = trimmed(std::string_view(line.text).substr(line.text.find('=') + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return value;
-}
-
-// A write as the caller made it, kept so that it can be applied again on a fresh copy of the file.
-struct Operation
-{
-    std::string section;
-    std::optional<std::string> key;
-    std::optional<std::string> value;
-};
-
-// Applies one write to the parsed copy; true when the copy changed.
-bool apply(Document& doc, const Operation& op)
-{
-    const std::string name = lowered(op.section);
-    Block* block = findSection(doc, name);
-    if (!op.key) {
-        if (!block)
-            return false;
-        block->hasHeader = false;
-        for (Line& line : block->lines)
-            if (line.isKey)
-                line.dead = true;
-        block->keys.clear();
-        ++doc.firstLive[name];
-        return true;
-    }
-    const std::string key = lowered(*op.key);
-    if (!op.value) {
-        if (!block)
-            return false;
-        const auto it = block->keys.find(key);
-        if (it == block->keys.end())
-            return false;
-        const std::size_t index = it->second;
-        block->lines[index].dead = true;
-        block->keys.erase(it);
-        // A later duplicate of the key now is the first one.
-        for (std::size_t i = index + 1; i < block->lines.size(); ++i) {
-            const Line& line = block->lines[i];
-            if (line.isKey && !line.dead && line.key == key) {
-                block->keys.emplace(key, i);
-                break;
-            }
-        }
-        return true;
-    }
-    if (!block) {
-        Block fresh;
-        fresh.hasHeader = true;
-        fresh.header = "[" + op.section + "]";
-        doc.sections[name].push_back(doc.blocks.size());
-        doc.blocks.push_back(std::move(fresh));
-        block = &doc.blocks.back();
-    }
-    const auto it = block->keys.find(key);
-    if (it != block->keys.end()) {
-        Line& line = block->lines[it->second];
-        std::string text =
-            trimmed(std::string_view(line.text).substr(0, line.text.find('='))) + "=" + *op.value;
-        if (text == line.text)
-            return false;
-        line.text = std::move(text);
-        return true;
-    }
-    Line line;
-    line.text = *op.key + "=" + *op.value;
-    line.key = key;
-    line.isKey = true;
-    const std::size_t at = block->insertAt;
-    block->lines.insert(block->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
-    block->keys.emplace(key, at);
-    block->insertAt = at + 1;
-    return true;
-}
+// A file above this size is no profile this program wrote: the largest table the form storage
+// accepts (1,048,576 lines) takes some 70 MB. Such a file reads as missing and is never written.
+constexpr off_t kMaxFileSize = off_t(1) << 30;
+// How long a save waits for another process's save of the same file before it reports a failure.
+constexpr std::chrono::milliseconds kLockWait(5000);
+// Temporary files of saves: ".<name>.save0" to ".<name>.save7" beside the file.
+constexpr int kTempSlots = 8;
 
 // What identifies one version of a file on disk.
 struct Stamp
@@ -250,51 +64,10 @@ Stamp stampOfPath(const std::string& path)
     return stampOf(st);
 }
 
-// Reads the whole file; a missing file reads as empty.
-bool readFile(const std::string& path, std::string& content, Stamp& stamp)
+// The name under which the file system knows `file`. Paths reach this layer as 8-bit text.
+std::string nativeName(const char* file)
 {
-    content.clear();
-    stamp = {};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR;
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
-        return false;
-    }
-    stamp = stampOf(st);
-    content.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return false;
-        }
-        if (got == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return true;
-}
-
-bool writeAll(int fd, const std::string& content)
-{
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t put = ::write(fd, content.data() + done, content.size() - done);
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
+    return std::string(file);
 }
 
 std::string folderOf(const std::string& path)
@@ -307,6 +80,300 @@ std::string folderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
+// ".<name><suffix>" in the folder of `path`.
+std::string besideName(const std::string& path, const std::string& suffix)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = folderOf(path);
+    return (folder == "/" ? std::string("/") : folder + "/") + "." + base + suffix;
+}
+
+// The file that `path` names once the symbolic links at its end are followed, so that a save
+// replaces the file a link points to and the link stays. A dangling link gives the file it would
+// point to; a loop gives a link, which is never written.
+std::string resolveLinks(const std::string& path)
+{
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        char target[PATH_MAX];
+        const ssize_t size = ::readlink(current.c_str(), target, sizeof target);
+        if (size <= 0 || static_cast<std::size_t>(size) >= sizeof target)
+            return current;
+        const std::string next(target, static_cast<std::size_t>(size));
+        current = next[0] == '/' ? next : folderOf(current) + "/" + next;
+    }
+    return current;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t put = ::write(fd, data + done, size - done);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// Copies all of `from` into `to` from the start and cuts `to` there; memory stays small.
+bool copyInto(int from, int to)
+{
+    if (::lseek(from, 0, SEEK_SET) != 0 || ::lseek(to, 0, SEEK_SET) != 0)
+        return false;
+    char buffer[65536];
+    off_t total = 0;
+    for (;;) {
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        if (!writeAll(to, buffer, static_cast<std::size_t>(got)))
+            return false;
+        total += got;
+    }
+    return ::ftruncate(to, total) == 0 && ::fsync(to) == 0;
+}
+
+// Writes the document from the start of `fd`, cuts the file there and flushes it to disk.
+bool writeDocument(int fd, const IniDocument& doc)
+{
+    off_t total = 0;
+    const bool ok = doc.writeTo([&](std::string_view piece) {
+        total += static_cast<off_t>(piece.size());
+        return writeAll(fd, piece.data(), piece.size());
+    });
+    return ok && ::ftruncate(fd, total) == 0 && ::fsync(fd) == 0;
+}
+
+void syncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+int openFile(const std::string& path, int flags, mode_t mode = 0)
+{
+    for (;;) {
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, mode);
+        if (fd >= 0 || errno != EINTR)
+            return fd;
+    }
+}
+
+enum class LockTry
+{
+    Taken,
+    Busy,
+    Refused
+};
+
+// An exclusive advisory lock on `fd`: flock, or a lock of the open file description where the
+// file system refuses flock. Both end when the descriptor is closed, also when a process dies.
+LockTry tryLock(int fd)
+{
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return LockTry::Taken;
+    if (errno == EWOULDBLOCK || errno == EINTR)
+        return LockTry::Busy;
+    struct flock range = {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &range) == 0)
+        return LockTry::Taken;
+    if (errno == EAGAIN || errno == EACCES || errno == EINTR)
+        return LockTry::Busy;
+    return LockTry::Refused;
+}
+
+// Serialises the saves of one file among processes while the file is read again and replaced. The
+// file itself is replaced by a rename, so its own lock would not be seen by the next writer: the
+// lock is on the file's folder, or, where the folder cannot be opened or refuses the lock, on a
+// lock file ".<name>.lock" beside the file. The wait is bounded, so that the program stays
+// responsive to a termination request; without a lock there is no save.
+class ProfileLock
+{
+public:
+    // Tries for at most `wait`.
+    bool acquire(const std::string& target, std::chrono::milliseconds wait)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        const std::string ways[2] = {folderOf(target), besideName(target, ".lock")};
+        for (int way = 0; way < 2; ++way) {
+            if (way == 0) {
+                m_fd.reset(openFile(ways[0], O_RDONLY | O_DIRECTORY));
+            } else {
+                // Another user's lock file may be readable only: flock needs no more.
+                m_fd.reset(openFile(ways[1], O_RDWR | O_CREAT | O_NOFOLLOW, 0666));
+                if (!m_fd.valid() && errno == EACCES)
+                    m_fd.reset(openFile(ways[1], O_RDONLY | O_NOFOLLOW));
+            }
+            if (!m_fd.valid())
+                continue;
+            long pauseUs = 500;
+            for (;;) {
+                const LockTry result = tryLock(m_fd.get());
+                if (result == LockTry::Taken) {
+                    m_viaFolder = way == 0;
+                    return true;
+                }
+                if (result == LockTry::Refused)
+                    break;
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    m_fd.reset();
+                    return false;
+                }
+                const timespec pause{0, pauseUs * 1000};
+                ::nanosleep(&pause, nullptr);
+                pauseUs = pauseUs < 50000 ? pauseUs * 2 : pauseUs;
+            }
+            m_fd.reset();
+        }
+        return false;
+    }
+    bool viaFolder() const { return m_viaFolder; }
+
+private:
+    FileDescriptor m_fd;
+    bool m_viaFolder = false;
+};
+
+enum class FileKind
+{
+    Missing,
+    Regular,
+    Unusable
+};
+
+// Reads a regular file whole. Opening never blocks: a FIFO, a device, a socket or a folder is no
+// profile and reads as missing content, and so does a file above kMaxFileSize.
+FileKind readRegular(const std::string& path, std::string& content, Stamp& stamp, bool& failed)
+{
+    content.clear();
+    stamp = {};
+    failed = false;
+    const FileDescriptor fd(openFile(path, O_RDONLY));
+    if (!fd.valid()) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return FileKind::Missing;
+        failed = errno != ENXIO && errno != ELOOP && errno != EISDIR;
+        return FileKind::Unusable;
+    }
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) {
+        failed = true;
+        return FileKind::Unusable;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileSize)
+        return FileKind::Unusable;
+    stamp = stampOf(st);
+    content.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t have = 0;
+    char more[4096];
+    for (;;) {
+        // Reads into the string while it has room, then into `more`, which only a file that grew
+        // while it was read fills.
+        const bool room = have < content.size();
+        const ssize_t got = room ? ::read(fd.get(), content.data() + have, content.size() - have)
+                                 : ::read(fd.get(), more, sizeof more);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            content.clear();
+            failed = true;
+            return FileKind::Unusable;
+        }
+        if (got == 0)
+            break;
+        if (!room) {
+            if (content.size() + static_cast<std::size_t>(got) > static_cast<std::size_t>(kMaxFileSize)) {
+                content.clear();
+                return FileKind::Unusable;
+            }
+            content.append(more, static_cast<std::size_t>(got));
+        }
+        have += static_cast<std::size_t>(got);
+    }
+    content.resize(have);
+    return FileKind::Regular;
+}
+
+// A save that writes through the file itself first keeps the file's previous content in
+// ".<name>.previous" and removes it once the file is complete. Finding it means such a save was
+// killed and the file may be torn: under the lock the previous content is put back.
+bool restorePrevious(const std::string& target)
+{
+    const std::string previous = besideName(target, ".previous");
+    const FileDescriptor from(openFile(previous, O_RDONLY | O_NOFOLLOW));
+    if (!from.valid())
+        return errno == ENOENT;
+    const FileDescriptor to(openFile(target, O_WRONLY | O_NOFOLLOW));
+    struct stat st;
+    if (!to.valid() || ::fstat(to.get(), &st) != 0 || !S_ISREG(st.st_mode) || !copyInto(from.get(), to.get()))
+        return false;
+    ::unlink(previous.c_str());
+    syncFolder(folderOf(target));
+    return true;
+}
+
+// The file's current content. Outside the lock a killed write-through is not repaired, but its
+// previous content is what the file holds for a reader.
+FileKind readCurrent(const std::string& target, std::string& content, Stamp& stamp, bool& failed, bool locked)
+{
+    const std::string previous = besideName(target, ".previous");
+    for (int attempt = 0;; ++attempt) {
+        struct stat st;
+        if (::lstat(previous.c_str(), &st) == 0) {
+            if (locked && attempt < 3 && restorePrevious(target))
+                continue;
+            Stamp unused;
+            if (S_ISREG(st.st_mode) && readRegular(previous, content, unused, failed) == FileKind::Regular) {
+                stamp = stampOfPath(target);
+                return FileKind::Regular;
+            }
+        }
+        const FileKind kind = readRegular(target, content, stamp, failed);
+        // A write through the file may have begun while it was read: then read again.
+        if (kind != FileKind::Regular || locked || attempt >= 3 ||
+            (::lstat(previous.c_str(), &st) != 0 && stampOfPath(target) == stamp))
+            return kind;
+    }
+}
+
 mode_t newFileMode()
 {
     const mode_t mask = ::umask(0);
@@ -314,72 +381,161 @@ mode_t newFileMode()
     return 0666 & ~mask;
 }
 
-// Writes the content to a temporary file beside `path`, flushes it to disk and renames it over
-// `path`, keeping the old file's permissions. On success `stamp` identifies the new file.
-bool replaceFile(const std::string& path, const std::string& content, Stamp& stamp)
+// A temporary file beside `target` that no living process is writing: each writer holds a lock on
+// its own, so a slot that can be locked belongs to a killed save.
+class TempFile
 {
-    const std::string folder = folderOf(path);
-    const std::size_t slash = path.rfind('/');
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = (folder == "/" ? std::string("/") : folder + "/") + "." + base + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat old;
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
-    struct stat fresh;
-    bool ok =
-        ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0 && ::fstat(fd, &fresh) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
+public:
+    bool create(const std::string& target)
+    {
+        for (int slot = 0; slot < kTempSlots; ++slot) {
+            m_name = besideName(target, ".save" + std::to_string(slot));
+            m_fd.reset(openFile(m_name, O_RDWR | O_CREAT | O_NOFOLLOW, 0600));
+            struct stat st;
+            if (m_fd.valid() && ::fstat(m_fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+                tryLock(m_fd.get()) == LockTry::Taken && ::ftruncate(m_fd.get(), 0) == 0)
+                return true;
+            m_fd.reset();
+        }
         return false;
     }
-    stamp = stampOf(fresh);
-    stamp.ctimeNs = stampOfPath(path).ctimeNs; // the rename touches the change time
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    ~TempFile()
+    {
+        if (m_fd.valid() && !m_kept)
+            ::unlink(m_name.c_str());
     }
+    TempFile() = default;
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    int fd() const { return m_fd.get(); }
+    // Renames the file to `name`; it is no temporary file any more.
+    bool renameTo(const std::string& name)
+    {
+        if (::rename(m_name.c_str(), name.c_str()) != 0)
+            return false;
+        m_kept = true;
+        return true;
+    }
+
+private:
+    std::string m_name;
+    FileDescriptor m_fd;
+    bool m_kept = false;
+};
+
+// Removes the temporary files of killed saves of `target`: the slots nobody holds, and, where the
+// folder can be listed under its lock, the ".<name>.XXXXXX" files that earlier versions made.
+void removeLeftovers(const std::string& target, bool folderLocked)
+{
+    for (int slot = 0; slot < kTempSlots; ++slot) {
+        const std::string name = besideName(target, ".save" + std::to_string(slot));
+        const FileDescriptor fd(openFile(name, O_RDWR | O_NOFOLLOW));
+        struct stat st;
+        struct stat now;
+        if (fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+            tryLock(fd.get()) == LockTry::Taken && ::lstat(name.c_str(), &now) == 0 &&
+            now.st_ino == st.st_ino && now.st_dev == st.st_dev)
+            ::unlink(name.c_str());
+    }
+    if (!folderLocked)
+        return;
+    const std::string prefix = besideName(target, ".");
+    const std::string folder = folderOf(target);
+    const std::string start = prefix.substr(prefix.rfind('/') + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != start.size() + 6 || name.compare(0, start.size(), start) != 0)
+            continue;
+        bool random = true;
+        for (std::size_t i = start.size(); i < name.size(); ++i)
+            random = random && ((name[i] >= 'a' && name[i] <= 'z') || (name[i] >= 'A' && name[i] <= 'Z') ||
+                                (name[i] >= '0' && name[i] <= '9'));
+        struct stat st;
+        const std::string path = folder + "/" + name;
+        if (random && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(path.c_str());
+    }
+    ::closedir(dir);
+}
+
+enum class Replaced
+{
+    Done,
+    Failed,
+    OwnerRefused
+};
+
+// Writes the document to a temporary file beside `target`, flushes it to disk and renames it over
+// `target`, with the old file's owner, group and mode. When this process cannot give the new file
+// that owner or group, nothing is replaced.
+Replaced replaceByRename(const std::string& target, const IniDocument& doc, const struct stat* old)
+{
+    TempFile temp;
+    if (!temp.create(target))
+        return Replaced::Failed;
+    struct stat mine;
+    if (::fstat(temp.fd(), &mine) != 0)
+        return Replaced::Failed;
+    if (old && (mine.st_uid != old->st_uid || mine.st_gid != old->st_gid) &&
+        ::fchown(temp.fd(), old->st_uid, old->st_gid) != 0)
+        return Replaced::OwnerRefused;
+    if (::fchmod(temp.fd(), old ? (old->st_mode & 07777) : newFileMode()) != 0 ||
+        !writeDocument(temp.fd(), doc) || !temp.renameTo(target))
+        return Replaced::Failed;
+    syncFolder(folderOf(target));
+    return Replaced::Done;
+}
+
+// Writes the document into `target` itself, so that every hard link and the owner stay. The
+// previous content waits beside it until the file is complete (see restorePrevious()).
+bool writeThrough(const std::string& target, const IniDocument& doc, const struct stat& old)
+{
+    const FileDescriptor file(openFile(target, O_RDWR | O_NOFOLLOW));
+    struct stat st;
+    if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_ino != old.st_ino)
+        return false;
+    TempFile previous;
+    if (!previous.create(target) || ::fchmod(previous.fd(), old.st_mode & 0666) != 0 ||
+        !copyInto(file.get(), previous.fd()) || !previous.renameTo(besideName(target, ".previous")))
+        return false;
+    syncFolder(folderOf(target));
+    if (::lseek(file.get(), 0, SEEK_SET) != 0 || !writeDocument(file.get(), doc)) {
+        restorePrevious(target);
+        return false;
+    }
+    ::unlink(besideName(target, ".previous").c_str());
+    syncFolder(folderOf(target));
     return true;
 }
 
-// Holds an advisory lock on the file's folder while the file is read again and replaced: the file
-// itself is replaced by a rename, so a lock on it would not be seen by the next writer.
-class FolderLock
+// True when this process may change or create `target`. A file without any write permission is
+// read-only for everybody, the superuser included.
+bool canWrite(const std::string& target)
 {
-public:
-    explicit FolderLock(const std::string& folder)
-        : m_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    {
-        if (m_fd >= 0)
-            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-            }
+    if (target.empty())
+        return false;
+    struct stat st;
+    if (::lstat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileSize || (st.st_mode & 0222) == 0 ||
+            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return false;
     }
-    ~FolderLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-private:
-    int m_fd;
-};
+    const std::string folder = folderOf(target);
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
 
 // The layer's state for one file between two flushes.
 struct Profile
 {
-    Document doc;
+    std::optional<IniDocument> doc;
     Stamp stamp;
     bool checked = false;  // compared with the disk since the last flush
     bool writable = false; // known to be writable since the last flush
-    bool changed = false;  // the copy differs from the file on disk
-    std::vector<Operation> pending;
 };
 
 std::mutex g_mutex;
@@ -391,32 +547,69 @@ Profile& profileOf(const std::string& path)
     Profile& profile = g_profiles[path];
     if (profile.checked)
         return profile;
-    const Stamp now = stampOfPath(path);
-    if (!(now == profile.stamp) || profile.doc.blocks.empty()) {
+    const std::string target = resolveLinks(path);
+    const Stamp now = stampOfPath(target);
+    if (!(now == profile.stamp) || !profile.doc) {
         std::string content;
         Stamp stamp;
-        readFile(path, content, stamp);
-        profile.doc = parse(content);
+        bool failed = false;
+        bool locked = false;
+        ProfileLock lock;
+        struct stat st;
+        // A killed write through the file is repaired by the first reader that can.
+        if (::lstat(besideName(target, ".previous").c_str(), &st) == 0 && canWrite(target))
+            locked = lock.acquire(target, std::chrono::milliseconds(0));
+        readCurrent(target, content, stamp, failed, locked);
+        profile.doc.emplace(std::move(content));
         profile.stamp = stamp;
-        profile.pending.clear();
-        profile.changed = false;
     }
     profile.checked = true;
     return profile;
 }
 
-bool canWrite(const std::string& path)
+// Writes the file out: under the lock, what another process wrote meanwhile is read again and this
+// process's writes are applied on top of it; then the file is replaced by a rename, or written
+// through where a rename would lose its hard links, owner or group.
+bool writeOut(const std::string& path, IniDocument& doc, const Stamp& readStamp)
 {
-    if (path.empty())
+    const std::string target = resolveLinks(path);
+    if (!canWrite(target))
         return false;
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode) || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+    ProfileLock lock;
+    if (!lock.acquire(target, kLockWait))
+        return false;
+    const std::string previous = besideName(target, ".previous");
+    const bool hadPrevious = ::access(previous.c_str(), F_OK) == 0;
+    if (hadPrevious || !(stampOfPath(target) == readStamp)) {
+        // Someone else wrote the file since we read it, or a save of it was killed: take the file
+        // as it is now and put our writes on top.
+        std::string content;
+        Stamp stamp;
+        bool failed = false;
+        const FileKind kind = readCurrent(target, content, stamp, failed, true);
+        if (failed || kind == FileKind::Unusable)
             return false;
+        doc.rebase(std::move(content));
     }
-    const std::string folder = folderOf(path);
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    bool ok = true;
+    if (doc.changed()) {
+        struct stat old;
+        const bool exists = ::lstat(target.c_str(), &old) == 0;
+        if (!canWrite(target)) {
+            ok = false;
+        } else {
+            Replaced result = Replaced::OwnerRefused;
+            if (!exists || old.st_nlink == 1)
+                result = replaceByRename(target, doc, exists ? &old : nullptr);
+            if (result == Replaced::OwnerRefused)
+                result = writeThrough(target, doc, old) ? Replaced::Done : Replaced::Failed;
+            ok = result == Replaced::Done;
+        }
+    }
+    if (ok && hadPrevious)
+        ::unlink(previous.c_str());
+    removeLeftovers(target, lock.viaFolder());
+    return ok;
 }
 
 bool flush(const std::string& path)
@@ -427,45 +620,13 @@ bool flush(const std::string& path)
     Profile& profile = it->second;
     profile.checked = false;
     profile.writable = false;
-    if (profile.pending.empty())
+    // Between flushes nothing is held: the next access reads the file again (after a failed save
+    // the copy matches no file anyway).
+    std::optional<IniDocument> doc = std::move(profile.doc);
+    profile.doc.reset();
+    if (!doc || !doc->hasJournal())
         return true;
-
-    bool ok;
-    {
-        FolderLock lock(folderOf(path));
-        const Stamp now = stampOfPath(path);
-        if (!(now == profile.stamp)) {
-            // Someone else wrote the file since we read it: take theirs and put our writes on top.
-            std::string content;
-            Stamp stamp;
-            if (!readFile(path, content, stamp)) {
-                g_profiles.erase(it);
-                return false;
-            }
-            profile.doc = parse(content);
-            profile.stamp = stamp;
-            profile.changed = false;
-            for (const Operation& op : profile.pending)
-                profile.changed = apply(profile.doc, op) || profile.changed;
-        }
-        if (profile.changed) {
-            const std::string content = serialize(profile.doc);
-            ok = replaceFile(path, content, profile.stamp);
-            // Start the next round from the file as written, without the removed lines.
-            if (ok)
-                profile.doc = parse(content);
-        } else {
-            ok = true;
-        }
-    }
-    if (!ok) {
-        // The copy no longer matches any file; the next access reads the disk again.
-        g_profiles.erase(it);
-        return false;
-    }
-    profile.pending.clear();
-    profile.changed = false;
-    return true;
+    return writeOut(path, *doc, profile.stamp);
 }
 
 } // namespace
@@ -478,14 +639,9 @@ std::string GetPrivateProfileStringA(const char* section, const char* key, const
     if (!section || !key || !file || !*file)
         return fallback;
     const std::lock_guard<std::mutex> guard(g_mutex);
-    Profile& profile = profileOf(file);
-    Block* block = findSection(profile.doc, lowered(trimmed(section)));
-    if (!block)
-        return fallback;
-    const auto it = block->keys.find(lowered(trimmed(key)));
-    if (it == block->keys.end())
-        return fallback;
-    return valueOf(block->lines[it->second]);
+    Profile& profile = profileOf(nativeName(file));
+    const std::optional<std::string_view> value = profile.doc->value(section, key);
+    return value ? std::string(*value) : fallback;
 }
 
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file)
@@ -493,26 +649,28 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
     if (!file)
         return false;
     const std::lock_guard<std::mutex> guard(g_mutex);
-    const std::string path(file);
+    const std::string path = nativeName(file);
     if (!section && !key && !value)
         return flush(path);
     if (!section || path.empty())
         return false;
+    // A write that could never be saved within the size bound fails at once.
+    const std::size_t size =
+        std::strlen(section) + (key ? std::strlen(key) : 0) + (value ? std::strlen(value) : 0);
+    if (size > static_cast<std::size_t>(kMaxFileSize))
+        return false;
     Profile& profile = profileOf(path);
     if (!profile.writable) {
-        if (!canWrite(path))
+        if (!canWrite(resolveLinks(path)))
             return false;
         profile.writable = true;
     }
-    Operation op;
-    op.section = trimmed(section);
-    if (key) {
-        op.key = trimmed(key);
-        if (value)
-            op.value = std::string(value);
-    }
-    profile.changed = apply(profile.doc, op) || profile.changed;
-    profile.pending.push_back(std::move(op));
+    if (!key)
+        profile.doc->removeSection(section);
+    else if (!value)
+        profile.doc->removeKey(section, key);
+    else
+        profile.doc->setValue(section, key, value);
     return true;
 }
 

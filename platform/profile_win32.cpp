@@ -23,6 +23,10 @@ std::string GetPrivateProfileStringA(const char* section, const char* key, const
 
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file)
 {
+    // Windows returns 0 for the flush call whether or not it flushed (each write has already reached
+    // the file), so that result means nothing and the flush is no failure here.
+    if (section == nullptr && key == nullptr && value == nullptr)
+        return true;
     return ::WritePrivateProfileStringA(section, key, value, file) != FALSE;
 }
 

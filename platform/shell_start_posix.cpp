@@ -1,5 +1,6 @@
 #include "shell_start_posix.h"
 
+#include "session_bus.h"
 #include "shell_codes.h"
 
 #include <atomic>
@@ -233,6 +234,13 @@ std::intptr_t StartProgram(const std::string& executable, const std::vector<std:
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    // The environment the panel was started with (not the one it set up for itself).
+    std::vector<std::string> environment = ChildEnvironment();
+    std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
 
     // The folder is opened here, so that the child's only failure left is the exec itself. Changing
     // into it needs search permission only, so it is opened as a path where the system can.
@@ -258,8 +266,8 @@ std::intptr_t StartProgram(const std::string& executable, const std::vector<std:
     std::call_once(g_reaperOnce, installReaper);
     pid_t pid = 0;
     if (error == 0)
-        error =
-            ::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
+        error = ::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                              envp.data());
     if (error == 0)
         remember(pid);
     // Collects whatever has ended: programs whose end was signalled before they were remembered, and

@@ -1,1 +1,4 @@
 ventiro_add_test(NAME test_codepage SOURCES test_codepage.cpp LIBS ventiro_platform)
+# The same compare corpus against the POSIX backend and against the Windows call.
+ventiro_add_test(NAME test_locale SOURCES test_locale.cpp LIBS ventiro_platform)
+ventiro_add_test(NAME test_ini_document SOURCES test_ini_document.cpp LIBS ventiro_platform)

@@ -162,9 +162,23 @@ TEST(ActionToolBar, ButtonsArePushButtonsForAccessibility)
         EXPECT_TRUE(
             iface->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     }
-    QAccessible::queryAccessibleInterface(f.bar->Button(2))
-        ->actionInterface()
-        ->doAction(QAccessibleActionInterface::pressAction());
+    // A press returns at once; the action runs from the event loop right after.
+    QAccessibleInterface* drei = QAccessible::queryAccessibleInterface(f.bar->Button(2));
+    drei->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(f.runs[2], 0);
+    QTRY_COMPARE(f.runs[2], 1);
+
+    // A disabled button reports so and ignores presses, also one queued before it was disabled.
+    EXPECT_FALSE(drei->state().disabled);
+    drei->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    f.bar->setEnabled(false);
+    EXPECT_TRUE(drei->state().disabled);
+    drei->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTest::mouseClick(f.bar->Button(2), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.runs[2], 1);
+    f.bar->setEnabled(true);
+    QCoreApplication::processEvents();
     EXPECT_EQ(f.runs[2], 1);
 }
 

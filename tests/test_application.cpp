@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,51 @@ TEST(MessageDialog, GeometryFollowsTheDialogUnitsOfItsFont)
     EXPECT_EQ(dialog.OK->width(), std::max((50 * x + 2) / 4, fm.horizontalAdvance("OK") + 8));
     EXPECT_EQ(dialog.OK->x(), (dialog.width() - dialog.OK->width()) / 2);
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Cimatron-E Version 4.xx Startpanel - Test");
+}
+
+TEST(MessageDialog, MessageAndErrorBoxesAreFixedDialogs)
+{
+    app();
+    // Each box as it is up: its window flags (what the window manager is asked for), its caption and
+    // whether its size is fixed.
+    struct Seen
+    {
+        Qt::WindowFlags widget, window;
+        std::string caption;
+        bool fixed;
+    };
+    std::vector<Seen> seen;
+    std::function<void()> closeWhenUp = [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (box == nullptr || !box->isVisible()) {
+            QTimer::singleShot(5, closeWhenUp);
+            return;
+        }
+        seen.push_back({box->windowFlags(), box->windowHandle()->flags(), box->windowTitle().toStdString(),
+                        box->minimumSize() == box->maximumSize()});
+        QTest::keyClick(box, Qt::Key_Escape);
+    };
+    QTimer::singleShot(0, closeWhenUp);
+    ShowMessage("Nachricht");
+    QTimer::singleShot(0, closeWhenUp);
+    app().ShowException(Exception("Fehler"));
+    QTimer::singleShot(0, closeWhenUp);
+    ShowApplicationError("Exception Exception in module test at 00000000.\r\nFehler.\r\n");
+
+    ASSERT_EQ(seen.size(), 3u);
+    const std::string captions[] = {app().Title(), app().Title(), "Application Error"};
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(i);
+        for (Qt::WindowFlags flags : {seen[i].widget, seen[i].window}) {
+            EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
+            EXPECT_EQ(flags & (Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+                      Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+            EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                                  Qt::WindowFullscreenButtonHint));
+        }
+        EXPECT_EQ(seen[i].caption, captions[i]);
+        EXPECT_TRUE(seen[i].fixed);
+    }
 }
 
 TEST(MessageDialog, LineBreaksWrappingAndAmpersandsAsWritten)

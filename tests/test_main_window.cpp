@@ -9,13 +9,17 @@
 #include "toolkit/ansi.h"
 #include "toolkit/application.h"
 #include "toolkit/image_list.h"
+#include "toolkit/message_dialog.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
 #include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -23,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -41,6 +46,13 @@ std::vector<ShellCall>& shellCalls()
 {
     static std::vector<ShellCall> calls;
     return calls;
+}
+
+// What the stand-in shell answers: above 32 is success, 32 or less a failure the launcher reports.
+std::intptr_t& shellResult()
+{
+    static std::intptr_t result = 42;
+    return result;
 }
 
 QTemporaryDir& iniDir()
@@ -75,7 +87,7 @@ public:
         SetLaunchShellOpen([](void* owner, const char* operation, const char* file, const char* parameters,
                               const char* directory, int showCmd) -> std::intptr_t {
             shellCalls().push_back(ShellCall{owner, operation, file, parameters, directory, showCmd});
-            return 42;
+            return shellResult();
         });
     }
     void TearDown() override
@@ -372,6 +384,35 @@ TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
 }
 
+TEST_F(MainWindow, TableRestoresAndLaunchesWithoutTheSettingsView)
+{
+    // Runs before any test opens the settings window: its grid has never been needed.
+    ASSERT_FALSE(Einstellungen_Form1->Verknuepfungseditor->GridBuilt());
+    {
+        std::ofstream ini(iniPath(), std::ios::binary | std::ios::trunc);
+        ini << "[Einstellungenmaske.Verknuepfungseditor_Strings]\r\nCount=2\r\n"
+               "Item0=CimE=c:\\restored\\cim.exe[-x]\r\nItem1=Farben=d:\\f.exe\r\n";
+    }
+    // Shown again, the main window's show handler refreshes the editor and restores the table.
+    Ventiro_Form1->hide();
+    Ventiro_Form1->show();
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Strings().Count(), 2);
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Row(), 1);
+    QTest::mouseClick(Ventiro_Form1->ActionToolBar2->Button(0), Qt::LeftButton);
+    ASSERT_EQ(shellCalls().size(), 1u);
+    EXPECT_EQ(shellCalls().front().file, "CIM.EXE");
+    EXPECT_EQ(shellCalls().front().parameters, "-X");
+    EXPECT_EQ(shellCalls().front().directory, "C:\\RESTORED\\");
+    EXPECT_FALSE(Einstellungen_Form1->Verknuepfungseditor->GridBuilt());
+
+    // The grid built later starts on the same row, with the restored text.
+    Einstellungen_Form1->Verknuepfungseditor->SetRow(2);
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->InplaceEditor()->text(), QString("d:\\f.exe"));
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->currentIndex().row(), 1);
+    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+    std::remove(iniPath().c_str());
+}
+
 TEST_F(MainWindow, EinstellungenOpensTheSettingsWindowModally)
 {
     bool wasOpen = false;
@@ -388,6 +429,99 @@ TEST_F(MainWindow, EinstellungenOpensTheSettingsWindowModally)
     EXPECT_TRUE(mainDisabled);
     EXPECT_FALSE(Einstellungen_Form1->isVisible());
     EXPECT_TRUE(shellCalls().empty());
+}
+
+// Calls `check` with the modal window once one is up, from inside that window's own event loop.
+void onceModal(const std::function<void(QWidget*)>& check)
+{
+    QTimer::singleShot(5, [check] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            check(modal);
+        else
+            onceModal(check);
+    });
+}
+
+QAccessibleInterface* accessibleButton(int barNumber, int index)
+{
+    return QAccessible::queryAccessibleInterface(bar(barNumber)->Button(index));
+}
+
+void press(QAccessibleInterface* button)
+{
+    button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+}
+
+// While a modal window is up, each of these main-window buttons is pressed by the mouse and through
+// the accessibility interface, and must run nothing and report itself not available.
+void pressBlockedButtons(const std::vector<std::pair<int, int>>& buttons)
+{
+    for (const auto& [barNumber, index] : buttons) {
+        SCOPED_TRACE(bar(barNumber)->Button(index)->accessibleName().toStdString());
+        QAccessibleInterface* button = accessibleButton(barNumber, index);
+        EXPECT_TRUE(button->state().disabled);
+        EXPECT_FALSE(button->state().focusable);
+        press(button);
+        QTest::mouseClick(bar(barNumber)->Button(index), Qt::LeftButton);
+        QTest::keyClick(bar(barNumber)->Button(index), Qt::Key_Space);
+        // The window keeps its look: its controls draw as in an inactive window.
+        const QPalette look = bar(barNumber)->Button(index)->palette();
+        EXPECT_EQ(look.color(QPalette::Disabled, QPalette::ButtonText),
+                  look.color(QPalette::Inactive, QPalette::ButtonText));
+    }
+    QCoreApplication::processEvents();
+}
+
+TEST_F(MainWindow, SettingsWindowBlocksEveryWayOfPressingAButton)
+{
+    const QColor blue = Ventiro_Form1->palette().color(QPalette::Window);
+    bool checked = false;
+    onceModal([&](QWidget* modal) {
+        EXPECT_EQ(modal, Einstellungen_Form1);
+        // CimE, Einstellungen, Schliessen, Simula, CimInfo
+        pressBlockedButtons({{2, 0}, {2, 8}, {2, 9}, {1, 0}, {5, 5}});
+        EXPECT_TRUE(shellCalls().empty());
+        EXPECT_FALSE(Application->Terminated());
+        EXPECT_EQ(QApplication::activeModalWidget(), Einstellungen_Form1); // opened once
+        checked = true;
+        Einstellungen_Form1->SchliessenExecute();
+    });
+    // The press returns before the settings window is even shown, let alone closed.
+    press(accessibleButton(2, 8));
+    EXPECT_FALSE(Einstellungen_Form1->isVisible());
+    QTRY_VERIFY(checked);
+    EXPECT_FALSE(Einstellungen_Form1->isVisible());
+
+    // Closed: the buttons are available and work again, and the window has its colours back.
+    QAccessibleInterface* cimE = accessibleButton(2, 0);
+    EXPECT_FALSE(cimE->state().disabled);
+    EXPECT_TRUE(Ventiro_Form1->isEnabled());
+    EXPECT_EQ(Ventiro_Form1->palette().color(QPalette::Window), blue);
+    press(cimE);
+    QTRY_COMPARE(shellCalls().size(), 1u);
+}
+
+TEST_F(MainWindow, NoSecondLaunchWhileAMessageIsShown)
+{
+    shellResult() = 2; // file not found: the launcher shows its message
+    bool checked = false;
+    onceModal([&](QWidget* modal) {
+        auto* message = dynamic_cast<TMessageForm*>(modal);
+        EXPECT_NE(message, nullptr);
+        pressBlockedButtons({{1, 0}, {2, 1}, {2, 8}}); // Simula, CatiaR2D, Einstellungen
+        EXPECT_EQ(shellCalls().size(), 1u);
+        EXPECT_FALSE(Einstellungen_Form1->isVisible());
+        checked = true;
+        if (message != nullptr)
+            QTest::mouseClick(message->OK, Qt::LeftButton);
+        else
+            modal->close();
+    });
+    press(accessibleButton(2, 0)); // CimE
+    QTRY_VERIFY(checked);
+    shellResult() = 42;
+    EXPECT_EQ(shellCalls().size(), 1u);
+    EXPECT_FALSE(accessibleButton(1, 0)->state().disabled);
 }
 
 TEST_F(MainWindow, AcceleratorLettersRunNothing)

@@ -1,3 +1,4 @@
+#include "host.h"
 #include "platform/profile.h"
 #include "tests/support/files.h"
 
@@ -12,6 +13,7 @@ struct ReadCase
     const char* section;
     const char* key;
     const char* expected;
+    bool wineDiffers = false; // Wine reads this unlike Windows
 };
 
 // Each file is read with the default "def  ", which comes back as "def".
@@ -27,9 +29,11 @@ const ReadCase kReadCases[] = {
     {"case of names", "[SeC]\r\nKeY=v\r\n", "sec", "key", "v"},
     {"first duplicate section", "[s]\r\nk=1\r\n[s]\r\nk=2\r\nj=3\r\n", "s", "j", "def"},
     {"first duplicate key", "[s]\r\nk=1\r\nk=2\r\n", "s", "k", "1"},
-    {"before the first header", "k=v\r\n[s]\r\n", "", "k", "def"},
+    // Wine finds lines before the first header as the section named "".
+    {"before the first header", "k=v\r\n[s]\r\n", "", "k", "def", true},
     {"header with text after it", "[ s ] tail\r\nk=v\r\n", "s", "k", "v"},
-    {"header without bracket", "[ s \r\nk=v\r\n", "s", "k", "v"},
+    // Wine opens no section for a header without "]".
+    {"header without bracket", "[ s \r\nk=v\r\n", "s", "k", "v", true},
     {"indented header", "   [s]\r\nk=v\r\n", "s", "k", "v"},
     {"arguments trimmed", "[s]\r\nk=v\r\n", "  s ", " k\t", "v"},
     {"LF only", "[s]\nk=v\nj=w\n", "s", "j", "w"},
@@ -37,7 +41,8 @@ const ReadCase kReadCases[] = {
     {"line without equals", "[s]\r\nk\r\n", "s", "k", "def"},
     {"equals inside value", "[s]\r\nItem0=CimE=c:\\x.exe\r\n", "s", "Item0", "CimE=c:\\x.exe"},
     {"missing section", "[t]\r\nk=v\r\n", "s", "k", "def"},
-    {"UTF-8 mark belongs to line one", "\xEF\xBB\xBF[s]\r\nk=v\r\n", "s", "k", "def"},
+    // Wine takes the mark as a sign of UTF-8 and drops it.
+    {"UTF-8 mark belongs to line one", "\xEF\xBB\xBF[s]\r\nk=v\r\n", "s", "k", "def", true},
 };
 
 TEST(ProfileReading, RulesTable)
@@ -45,6 +50,8 @@ TEST(ProfileReading, RulesTable)
     TempDir dir;
     int n = 0;
     for (const ReadCase& c : kReadCases) {
+        if (c.wineDiffers && RunningUnderWine())
+            continue;
         const std::string path = dir.file("case" + std::to_string(n++) + ".ini");
         writeBytes(path, c.file);
         EXPECT_EQ(platform::GetPrivateProfileStringA(c.section, c.key, "def  ", path.c_str()), c.expected)
@@ -55,6 +62,9 @@ TEST(ProfileReading, RulesTable)
 
 TEST(ProfileWriting, KeepsForeignLinesAndPlacesNewKeys)
 {
+    if (RunningUnderWine())
+        GTEST_SKIP() << "Wine rewrites the file: it drops blank lines, puts a new key after the section's "
+                        "trailing comment and trims the blanks of a written value; Windows does none of that";
     TempDir dir;
     const std::string path = dir.file("w.ini");
     writeBytes(path, "; top\r\n[a]\r\nX = 1\r\n\r\n; tail of a\r\n[b]\r\ny=2\r\n");

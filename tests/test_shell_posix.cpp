@@ -1,5 +1,5 @@
+#include "launch_test_support_posix.h"
 #include "platform/shell.h"
-#include "tests/support/launch_record.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ protected:
     }
     void TearDown() override { ::unsetenv("WINEPREFIX"); }
 
-    TempDir folder;
+    TempFolder folder;
     fs::path record() const { return folder.path() / "record"; }
 };
 

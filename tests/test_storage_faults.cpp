@@ -7,10 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -225,6 +231,398 @@ TEST(StorageFaults, ConcurrentSavesOfDifferentSectionsLoseNothing)
         }
         platform::WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
     }
+}
+
+// Unprivileged users for the cases that need several users; the test runs them with setpriv.
+constexpr uid_t kOwner = 61001;
+constexpr uid_t kMember = 61002;
+constexpr uid_t kStranger = 61003;
+constexpr gid_t kGroup = 61000;
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
+
+// Starts the save helper, as `uid` (with `groups` as its groups) when one is given.
+pid_t startHelper(const std::vector<std::string>& args, uid_t uid = 0, const std::string& groups = "",
+                  int outFd = -1)
+{
+    std::vector<std::string> argv;
+    if (uid != 0) {
+        argv = {"setpriv", "--reuid=" + std::to_string(uid), "--regid=" + std::to_string(uid),
+                groups.empty() ? "--clear-groups" : "--groups=" + groups, "--"};
+    }
+    argv.push_back(VENTIRO_SAVE_HELPER);
+    argv.insert(argv.end(), args.begin(), args.end());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (outFd >= 0)
+            ::dup2(outFd, 1);
+        std::vector<char*> raw;
+        for (std::string& arg : argv)
+            raw.push_back(arg.data());
+        raw.push_back(nullptr);
+        ::alarm(60);
+        ::execvp(raw[0], raw.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int waitFor(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Runs the helper to its end; `out` receives what it printed.
+int runHelper(const std::vector<std::string>& args, std::string* out = nullptr, uid_t uid = 0,
+              const std::string& groups = "")
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    const pid_t pid = startHelper(args, uid, groups, fds[1]);
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(got));
+    ::close(fds[0]);
+    if (out)
+        *out = text;
+    return waitFor(pid);
+}
+
+// Reads one value as a fresh panel would: the profile layer's copy is dropped afterwards.
+std::string valueIn(const std::string& ini, const std::string& section, const std::string& key)
+{
+    std::string value = platform::GetPrivateProfileStringA(section.c_str(), key.c_str(), "", ini.c_str());
+    platform::WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
+    return value;
+}
+
+std::string lastItem(const std::string& ini, const std::string& section, int lines)
+{
+    return valueIn(ini, section + ".Verknuepfungseditor_Strings", "Item" + std::to_string(lines - 1));
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct stat statOf(const std::string& path, bool follow = true)
+{
+    struct stat st = {};
+    if (follow)
+        ::stat(path.c_str(), &st);
+    else
+        ::lstat(path.c_str(), &st);
+    return st;
+}
+
+// A symbolic link stays a link to the file that receives the saves (replaced in its own folder); a
+// hard-linked file is written through and every name sees the saves; the mode stays.
+TEST(StorageFaults, SavesKeepLinksAndMode)
+{
+    enum Link
+    {
+        Symbolic,
+        Hard
+    };
+    for (const Link link : {Symbolic, Hard}) {
+        TempDir dir;
+        std::filesystem::create_directory(dir.path() / "central");
+        std::filesystem::create_directory(dir.path() / "panel");
+        const std::string table = dir.file("central/table.ini");
+        const std::string ini = dir.file("panel/Ventiro.ini");
+        writeBytes(table, "[Other]\r\nk=v\r\n");
+        ASSERT_EQ(::chmod(table.c_str(), 0640), 0);
+        if (link == Symbolic) {
+            ASSERT_EQ(::symlink("../central/table.ini", ini.c_str()), 0);
+        } else {
+            ASSERT_EQ(::link(table.c_str(), ini.c_str()), 0);
+        }
+        for (const char fill : {'a', 'b'}) {
+            ASSERT_EQ(saveTable(ini, "S", bigTable(2000, fill)), 0) << link;
+            EXPECT_EQ(lastItem(table, "S", 2000), "Name1999=" + std::string(40, fill)) << link;
+            EXPECT_EQ(valueIn(table, "Other", "k"), "v") << link;
+            EXPECT_EQ(statOf(table).st_mode & 07777, 0640u) << link;
+            if (link == Symbolic) {
+                EXPECT_TRUE(S_ISLNK(statOf(ini, false).st_mode));
+                EXPECT_EQ(std::filesystem::read_symlink(ini), "../central/table.ini");
+            } else {
+                EXPECT_EQ(statOf(ini).st_ino, statOf(table).st_ino);
+                EXPECT_EQ(statOf(table).st_nlink, 2u);
+            }
+        }
+        EXPECT_EQ(namesIn(dir.path() / "central"), std::vector<std::string>{"table.ini"}) << link;
+        EXPECT_EQ(namesIn(dir.path() / "panel"), std::vector<std::string>{"Ventiro.ini"}) << link;
+    }
+}
+
+// A group member who does not own the file saves it: owner, group and mode stay (written through);
+// root's save keeps them too (replaced, and given back to the owner); a stranger gets the error.
+TEST(StorageFaults, SharedGroupFileKeepsOwnerGroupAndMode)
+{
+    if (!isRoot())
+        GTEST_SKIP() << "needs root to make files of other users";
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::string shared = dir.file("shared");
+    ASSERT_EQ(::mkdir(shared.c_str(), 0775), 0);
+    ASSERT_EQ(::chown(shared.c_str(), 0, kGroup), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 02775), 0);
+    const std::string ini = shared + "/Ventiro.ini";
+    writeBytes(ini, "[Other]\r\nk=v\r\n");
+    ASSERT_EQ(::chown(ini.c_str(), kOwner, kGroup), 0);
+    ASSERT_EQ(::chmod(ini.c_str(), 0664), 0);
+    const auto expectKept = [&](const char* who) {
+        const struct stat st = statOf(ini);
+        EXPECT_EQ(st.st_uid, kOwner) << who;
+        EXPECT_EQ(st.st_gid, kGroup) << who;
+        EXPECT_EQ(st.st_mode & 07777, 0664u) << who;
+    };
+
+    EXPECT_EQ(runHelper({"save", ini, "Member", "100", "m"}, nullptr, kMember, std::to_string(kGroup)), 0);
+    expectKept("member");
+    EXPECT_EQ(lastItem(ini, "Member", 100), "Name99=" + std::string(40, 'm'));
+    ASSERT_EQ(saveTable(ini, "Root", bigTable(100, 'r')), 0);
+    expectKept("root");
+    EXPECT_EQ(runHelper({"save", ini, "Member", "100", "n"}, nullptr, kMember, std::to_string(kGroup)), 0);
+    expectKept("member again");
+    EXPECT_EQ(lastItem(ini, "Root", 100), "Name99=" + std::string(40, 'r'));
+    EXPECT_EQ(lastItem(ini, "Member", 100), "Name99=" + std::string(40, 'n'));
+    std::string out;
+    EXPECT_EQ(runHelper({"save", ini, "Stranger", "10", "s"}, &out, kStranger), 1);
+    EXPECT_EQ(out, "Unable to write to " + ini + "\n");
+    expectKept("stranger");
+    EXPECT_EQ(namesIn(shared), std::vector<std::string>{"Ventiro.ini"});
+}
+
+TEST(StorageFaults, ReadOnlyFileIsNotReplacedByRoot)
+{
+    if (!isRoot())
+        GTEST_SKIP() << "the unprivileged case is ReadOnlyFileAndFolderStopTheSave";
+    TempDir dir;
+    const std::string ini = dir.file("Ventiro.ini");
+    writeBytes(ini, "[S]\r\nFormVersion=0\r\n");
+    ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
+    std::string error;
+    EXPECT_EQ(saveTable(ini, "S", bigTable(3, 'x'), &error), 1);
+    EXPECT_EQ(error, "Unable to write to " + ini);
+    EXPECT_EQ(readBytes(ini), "[S]\r\nFormVersion=0\r\n");
+}
+
+// Two panels save different sections of one file at the same time, many times: where the folder
+// cannot be opened for its lock (a lock file beside the file takes its place) and where the file
+// has a second name (written through), every section arrives.
+TEST(StorageFaults, ConcurrentSavesLoseNothingWithoutFolderLockOrRename)
+{
+    enum Setup
+    {
+        BlindFolder,
+        HardLink
+    };
+    for (const Setup setup : {BlindFolder, HardLink}) {
+        TempDir dir;
+        ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+        const std::string folder = dir.file("panel");
+        ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+        const std::string ini = folder + "/both.ini";
+        // As root the folder's permissions would not count: the panels run as a plain user then.
+        const uid_t user = isRoot() ? kStranger : 0;
+        for (int round = 0; round < 6; ++round) {
+            ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+            std::filesystem::remove(ini);
+            std::filesystem::remove(dir.file("other.ini"));
+            writeBytes(ini, "");
+            if (user != 0) {
+                ASSERT_EQ(::chown(ini.c_str(), user, user), 0);
+            }
+            if (setup == HardLink) {
+                ASSERT_EQ(::link(ini.c_str(), dir.file("other.ini").c_str()), 0);
+            } else {
+                ASSERT_EQ(::chmod(folder.c_str(), 0333), 0);
+            }
+            const std::string fills[2] = {std::string(1, char('a' + round)),
+                                          std::string(1, char('k' + round))};
+            const pid_t first = startHelper({"save", ini, "First", "2000", fills[0], "3"}, user);
+            const pid_t second = startHelper({"save", ini, "Second", "2000", fills[1], "3"}, user);
+            EXPECT_EQ(waitFor(first), 0) << setup;
+            EXPECT_EQ(waitFor(second), 0) << setup;
+            EXPECT_EQ(lastItem(ini, "First", 2000), "Name1999=" + std::string(40, fills[0][0])) << setup;
+            EXPECT_EQ(lastItem(ini, "Second", 2000), "Name1999=" + std::string(40, fills[1][0])) << setup;
+            if (setup == HardLink)
+                EXPECT_EQ(statOf(ini).st_ino, statOf(dir.file("other.ini")).st_ino);
+            else
+                EXPECT_TRUE(std::filesystem::exists(folder + "/.both.ini.lock"));
+        }
+        ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    }
+}
+
+// A save killed while it writes its temporary file leaves it behind; the next save removes it,
+// but not the temporary file of another panel that is still saving.
+TEST(StorageFaults, NextSaveRemovesTemporaryFilesOfKilledSaves)
+{
+    TempDir dir;
+    const std::string ini = dir.file("kill.ini");
+    const auto leftovers = [&] {
+        std::vector<std::string> names;
+        for (const std::string& name : namesIn(dir.path()))
+            if (name != "kill.ini")
+                names.push_back(name);
+        return names;
+    };
+    int caught = 0;
+    for (int round = 0; round < 5 && caught == 0; ++round) {
+        const pid_t pid = startHelper({"save", ini, "S", "200000", "x"});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!std::filesystem::exists(dir.file(".kill.ini.save0")) &&
+               std::chrono::steady_clock::now() < deadline)
+            ::sched_yield();
+        ::kill(pid, SIGKILL);
+        waitFor(pid);
+        caught += std::filesystem::exists(dir.file(".kill.ini.save0")) ? 1 : 0;
+    }
+    ASSERT_EQ(caught, 1) << "no save was caught while it wrote";
+    writeBytes(dir.file(".kill.ini.Ab12Cd"), "left by an earlier version");
+    // Another panel is writing its temporary file right now.
+    const int busy = ::open(dir.file(".kill.ini.save1").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(busy, 0);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+    ASSERT_EQ(saveTable(ini, "S", bigTable(10, 'y')), 0);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{".kill.ini.save1"});
+    ::close(busy);
+    ASSERT_EQ(saveTable(ini, "S", bigTable(10, 'z')), 0);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+// A hard-linked file is written through; a save killed at any moment leaves the old or the new
+// table once the next panel has read the file, and both names stay one file.
+TEST(StorageFaults, KilledWriteThroughLeavesOldOrNewFile)
+{
+    TempDir dir;
+    const std::string ini = dir.file("kill.ini");
+    const std::string other = dir.file("other.ini");
+    ASSERT_EQ(saveTable(ini, "S", bigTable(20000, 'a')), 0);
+    const std::string oldBytes = readBytes(ini);
+    const std::string next = dir.file("next.ini");
+    ASSERT_EQ(saveTable(next, "S", bigTable(20000, 'b')), 0);
+    const std::string newBytes = readBytes(next);
+    std::filesystem::remove(next);
+    ASSERT_EQ(::link(ini.c_str(), other.c_str()), 0);
+
+    // The kills spread over the whole time a save takes.
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(inChild([&] { return saveTable(ini, "S", bigTable(20000, 'a')); }), 0);
+    const auto saveUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    std::mt19937 random(4321);
+    int torn = 0;
+    for (int round = 0; round < 16; ++round) {
+        const pid_t pid = ::fork();
+        if (pid == 0)
+            ::_exit(saveTable(ini, "S", bigTable(20000, (round % 2) ? 'a' : 'b')));
+        ::usleep(std::uniform_int_distribution<int>(0, static_cast<int>(saveUs.count()))(random));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        torn += std::filesystem::exists(dir.file(".kill.ini.previous")) ? 1 : 0;
+        EXPECT_EQ(runHelper({"read", ini, "S.Verknuepfungseditor_Strings", "Count"}), 0);
+        const std::string bytes = readBytes(ini);
+        EXPECT_TRUE(bytes == oldBytes || bytes == newBytes) << "round " << round;
+        EXPECT_FALSE(std::filesystem::exists(dir.file(".kill.ini.previous"))) << "round " << round;
+        EXPECT_EQ(statOf(ini).st_ino, statOf(other).st_ino);
+    }
+    std::printf("killed write-throughs that left the file torn and were restored: %d of 16\n", torn);
+
+    // A write-through killed half way: the file is torn and its previous content waits beside it.
+    writeBytes(dir.file(".kill.ini.previous"), oldBytes);
+    writeBytes(ini, newBytes.substr(0, newBytes.size() / 2));
+    EXPECT_EQ(lastItem(ini, "S", 20000), "Name19999=" + std::string(40, 'a'));
+    EXPECT_EQ(readBytes(other), oldBytes);
+    EXPECT_FALSE(std::filesystem::exists(dir.file(".kill.ini.previous")));
+}
+
+// What is not a regular file is no profile: it reads as missing at once (the designed table stays)
+// and a save reports the write error; none of them is touched. A regular file beyond any table's
+// size counts as damaged the same way.
+TEST(StorageFaults, OddFilesReadAsMissingAndAreNeverWritten)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("fifo/Ventiro.ini");
+    const std::string device = dir.file("device/Ventiro.ini");
+    const std::string folder = dir.file("folder/Ventiro.ini");
+    const std::string socket = dir.file("socket/Ventiro.ini");
+    const std::string huge = dir.file("huge/Ventiro.ini");
+    for (const char* sub : {"fifo", "device", "folder", "socket", "huge"})
+        std::filesystem::create_directory(dir.path() / sub);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    ASSERT_EQ(::symlink("/dev/zero", device.c_str()), 0);
+    ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    writeBytes(huge, "[Einstellungenmaske.Verknuepfungseditor_Strings]\r\nCount=1\r\nItem0=X=y\r\n");
+    ASSERT_EQ(::truncate(huge.c_str(), (off_t(1) << 30) + 1), 0);
+
+    for (const std::string& path : {fifo, device, folder, socket, huge}) {
+        const int status = inChild([&] {
+            ::alarm(20); // a hang ends the child and fails the case
+            RecordingWindow window(1, 2, 300, 200, false);
+            TValueListStrings table(std::vector<std::string>{"CimE=designed"});
+            window.table = &table;
+            TFormStorage storage(window);
+            storage.SetStoredProps({"Verknuepfungseditor.Strings"});
+            storage.IniFileName = path;
+            storage.IniSection = "Einstellungenmaske";
+            window.show();
+            if (table.Count() != 1 || table.Get(0) != "CimE=designed" || !window.errors.empty())
+                return 4;
+            window.closeQuery();
+            return window.errors == std::vector<std::string>{"Unable to write to " + path} ? 0 : 5;
+        });
+        EXPECT_EQ(status, 0) << path;
+    }
+    ::close(sock);
+    EXPECT_TRUE(S_ISFIFO(statOf(fifo).st_mode));
+    EXPECT_TRUE(S_ISLNK(statOf(device, false).st_mode));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_TRUE(S_ISSOCK(statOf(socket).st_mode));
+    EXPECT_EQ(statOf(huge).st_size, (off_t(1) << 30) + 1);
+    for (const char* sub : {"fifo", "device", "folder", "socket", "huge"})
+        EXPECT_EQ(namesIn(dir.path() / sub), std::vector<std::string>{"Ventiro.ini"}) << sub;
+}
+
+// Another process holds the lock and never lets go: the save gives up after a bounded wait and
+// reports the failure, so the program gets back to its events.
+TEST(StorageFaults, LockWaitIsBounded)
+{
+    TempDir dir;
+    const std::string ini = dir.file("Ventiro.ini");
+    const int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    const int status = inChild([&] {
+        ::alarm(30);
+        std::string error;
+        return saveTable(ini, "S", bigTable(3, 'x'), &error) == 1 && error == "Unable to write to " + ini ? 0
+                                                                                                          : 3;
+    });
+    EXPECT_EQ(status, 0);
+    ::close(folder);
+    EXPECT_FALSE(std::filesystem::exists(ini));
 }
 
 } // namespace

@@ -54,6 +54,23 @@ public:
 
     TAction* Action() const { return m_action; }
 
+    // Runs the action, unless the button is disabled (as it is while a modal window blocks its
+    // window). Checked when the action is about to run, so a press queued earlier is inert as well.
+    void Click()
+    {
+        if (isEnabled() && m_action != nullptr)
+            m_action->Execute();
+    }
+
+    // A press by assistive technology: returns at once, and the action runs right after from the
+    // event loop, so a modal window it opens does not hold the caller until it closes.
+    void Press()
+    {
+        if (isEnabled())
+            QMetaObject::invokeMethod(
+                this, [this] { Click(); }, Qt::QueuedConnection);
+    }
+
     int PreferredWidth() const
     {
         return kButtonMargin + kGlyphSize + kCaptionGap + fontMetrics().horizontalAdvance(m_text) +
@@ -92,8 +109,18 @@ protected:
             return;
         m_pressed = false;
         update();
-        if (rect().contains(event->position().toPoint()) && m_action)
-            m_action->Execute();
+        if (rect().contains(event->position().toPoint()))
+            Click();
+    }
+    void changeEvent(QEvent* event) override
+    {
+        // A button disabled in the middle of a press (a modal window came up) starts afresh.
+        if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+            m_pressed = false;
+            m_hover = false;
+            update();
+        }
+        QWidget::changeEvent(event);
     }
     void paintEvent(QPaintEvent*) override
     {
@@ -152,9 +179,8 @@ public:
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& actionName) override
     {
-        auto* button = static_cast<TActionToolButton*>(widget());
-        if (actionName == pressAction() && button->Action())
-            button->Action()->Execute();
+        if (actionName == pressAction())
+            static_cast<TActionToolButton*>(widget())->Press();
     }
 };
 

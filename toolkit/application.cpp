@@ -2,17 +2,21 @@
 
 #include "ansi.h"
 #include "forms.h"
+#include "image_list.h"
+#include "message_dialog.h"
 #include "status_bar.h"
 #include "termination.h"
 
 #include "platform/module.h"
+#include "platform/session_bus.h"
 #include "platform/startup.h"
 
 #include <QCursor>
-#include <QFile>
 #include <QHelpEvent>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProxyStyle>
+#include <QStyleOption>
 #include <QToolTip>
 
 #include <cstdio>
@@ -26,7 +30,7 @@ TApplication* Application = nullptr;
 
 namespace {
 
-// Tooltips appear 500 ms after the pointer rests on a control.
+// Tooltips appear 500 ms after the pointer rests on a control; group boxes have an etched frame.
 class HintStyle : public QProxyStyle
 {
 public:
@@ -39,6 +43,24 @@ public:
         if (hint == SH_ToolTip_FallAsleepDelay)
             return 0;
         return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+
+    // Group boxes get the etched frame of the reference desktop, drawn with two lines: the style's
+    // own frame is a picture that would be read through the image plug-ins at the first paint.
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element != PE_FrameGroupBox) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        const QRect frame = option->rect.adjusted(0, 0, -1, -1);
+        painter->save();
+        painter->setPen(option->palette.color(QPalette::Dark));
+        painter->drawRect(frame.adjusted(0, 0, -1, -1));
+        painter->setPen(option->palette.color(QPalette::Light));
+        painter->drawRect(frame.adjusted(1, 1, 0, 0));
+        painter->restore();
     }
 };
 
@@ -116,10 +138,23 @@ void ShowApplicationError(const std::string& text)
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), toQString(text),
                     QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlags(FixedDialogFlags());
     box.exec();
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+namespace {
+
+// What the process needs before the GUI toolkit starts: no session bus started for it where none
+// exists. Hands back the argument count for the toolkit.
+int& beforeToolkit(int& argc)
+{
+    platform::AvoidSessionBusLaunch();
+    return argc;
+}
+
+} // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(argc), argv)
 {
     Application = this;
     setStyle(new HintStyle(style()->name()));
@@ -132,11 +167,11 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
         else
             Terminate();
     });
-    // Loaded as a picture, and only if the program carries one: an icon made from a file name asks
-    // every image plug-in about it first, which costs the start-up more than the picture itself.
-    const QString iconPath = QStringLiteral(":/MAINICON.png");
-    if (QFile::exists(iconPath))
-        setWindowIcon(QIcon(QPixmap(iconPath)));
+    // Raw pixels, and only if the program carries them: a file for the image plug-ins would load and
+    // ask every one of them, which costs the start-up more than the picture itself.
+    const QIcon icon = RawIcon(QStringLiteral(":/MAINICON"), 32);
+    if (!icon.isNull())
+        setWindowIcon(icon);
 }
 
 TApplication::~TApplication()
@@ -240,6 +275,7 @@ void TApplication::ShowException(const Exception& error)
         return;
     }
     QMessageBox box(QMessageBox::Critical, toQString(Title()), toQString(text), QMessageBox::Ok);
+    box.setWindowFlags(FixedDialogFlags());
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
@@ -280,6 +316,11 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
                 QToolTip::showText(help->globalPos(), toQString(tip), widget, QRect(), 2500);
                 return true;
             }
+            case QEvent::WindowBlocked:
+            case QEvent::WindowUnblocked:
+                if (widget->isWindow())
+                    SetBlockedByModal(widget, event->type() == QEvent::WindowBlocked);
+                break;
             default:
                 break;
             }

@@ -2,9 +2,11 @@
 
 #include "application.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -22,7 +24,60 @@ bool equalNoCase(const std::string& a, const std::string& b)
     return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
 }
 
+// What a window blocked by a modal window had before it was disabled; a child of the window, so it
+// goes with it.
+class TModalBlock : public QObject
+{
+public:
+    using QObject::QObject;
+    QPalette palette;
+    bool ownPalette = false;
+    QPointer<QWidget> focus;
+};
+
+// A window that is the parent of the modal window stays enabled: disabling it would disable the
+// modal window as well.
+bool isParentOfModal(const QWidget* window)
+{
+    for (const QWidget* w = QApplication::activeModalWidget(); w != nullptr; w = w->parentWidget())
+        if (w == window)
+            return true;
+    return false;
+}
+
 } // namespace
+
+void SetBlockedByModal(QWidget* window, bool blocked)
+{
+    TModalBlock* state = nullptr;
+    for (QObject* child : window->children())
+        if (auto* block = dynamic_cast<TModalBlock*>(child))
+            state = block;
+    if (blocked) {
+        if (state != nullptr || !window->isEnabled() || isParentOfModal(window))
+            return;
+        state = new TModalBlock(window);
+        state->ownPalette = window->testAttribute(Qt::WA_SetPalette);
+        state->palette = window->palette();
+        state->focus = window->focusWidget();
+        // Disabled controls draw as they do in an inactive window: the window looks as it did.
+        QPalette look = state->palette;
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto r = static_cast<QPalette::ColorRole>(role);
+            look.setBrush(QPalette::Disabled, r, look.brush(QPalette::Inactive, r));
+        }
+        window->setPalette(look);
+        window->setEnabled(false);
+        return;
+    }
+    if (state == nullptr)
+        return;
+    window->setEnabled(true);
+    window->setPalette(state->ownPalette ? state->palette : QPalette());
+    if (state->focus != nullptr && window->focusWidget() == nullptr && state->focus->isEnabled())
+        state->focus->setFocus();
+    delete state;
+}
 
 TForm::TForm(const std::string& name, const TRect& outer) : QWidget(nullptr, Qt::Window), m_name(name)
 {

@@ -9,6 +9,13 @@ class QEventLoop;
 
 #include <string>
 
+// While a modal window is up, every other window of the program is disabled, as the window system's
+// own modal display does: no click, key or accessibility action reaches it, and assistive
+// technology sees its controls as not available. A blocked window keeps its look, and gets its
+// keyboard focus back when it is released. The application calls this for each window that a modal
+// window blocks (`blocked` true) and releases (false).
+void SetBlockedByModal(QWidget* window, bool blocked);
+
 // A top-level window of the program: a QWidget that the application owns and that implements the
 // form storage's window interface. Derived windows build their controls in their constructor, set
 // their OnShow handler, create their TFormStorage (which hooks the events) and then call their own

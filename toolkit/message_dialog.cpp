@@ -31,10 +31,16 @@ const char* const kDivider = "---------------------------\r\n";
 
 } // namespace
 
+Qt::WindowFlags FixedDialogFlags()
+{
+    // Customized, so that no button is added by default; the window system gets exactly these.
+    return Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+}
+
 TMessageForm::TMessageForm(const std::string& message)
-    : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_message(message), m_caption(Application ? Application->Title() : std::string())
+    : QDialog(nullptr, FixedDialogFlags()), m_message(message),
+      m_caption(Application ? Application->Title() : std::string())
 {
     setObjectName(QStringLiteral("MessageForm"));
     setWindowTitle(toQString(m_caption));

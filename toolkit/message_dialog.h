@@ -11,6 +11,10 @@ class QString;
 // The modal message dialog with one "OK" button, captioned with the application title.
 void ShowMessage(const std::string& message);
 
+// The window of a fixed dialog, as the message dialog and the error boxes have: a title with the
+// system menu and the close box, no minimise or maximise box, no resizing.
+Qt::WindowFlags FixedDialogFlags();
+
 // Puts text on the system clipboard; false when the clipboard cannot be opened (another program
 // holds it, or the window system refuses). Tests replace it to see the failure path; nullptr puts
 // the system clipboard back.

@@ -2,6 +2,7 @@
 
 #include "toolkit/ansi.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -59,39 +60,55 @@ void TValueListModel::lineChanged(int line)
     emit dataChanged(index(line, 0), index(line, 1));
 }
 
-TValueListEditor::TValueListEditor(QWidget* parent) : QTableView(parent)
+// The view of a TValueListEditor: hands its input, size and scroll events to the editor.
+class TValueListGrid : public QTableView
 {
-    m_model = new TValueListModel(m_strings, this);
-    setModel(m_model);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectItems);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTabKeyNavigation(false);
-    setWordWrap(false);
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setDefaultSectionSize(RowHeight);
-    horizontalHeader()->setMinimumSectionSize(0);
-    horizontalHeader()->setFixedHeight(RowHeight);
-    horizontalHeader()->setStretchLastSection(false);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    horizontalHeader()->setSectionsMovable(false);
-    horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->resizeSection(0, KeyColumnWidth);
-    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
-        if (section == 0)
-            fitValueColumn();
-        placeEditor();
-    });
+public:
+    explicit TValueListGrid(TValueListEditor* owner) : QTableView(owner), m_owner(owner) {}
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QTableView::resizeEvent(event);
+        m_owner->fitValueColumn();
+        m_owner->placeEditor();
+    }
+    void showEvent(QShowEvent* event) override
+    {
+        QTableView::showEvent(event);
+        m_owner->fitValueColumn();
+        m_owner->placeEditor();
+    }
+    void scrollContentsBy(int dx, int dy) override
+    {
+        QTableView::scrollContentsBy(dx, dy);
+        m_owner->placeEditor();
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        m_owner->clickAt(event->position().toPoint());
+        event->accept();
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!m_owner->navigate(event))
+            event->ignore();
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_owner->m_editor && event->type() == QEvent::KeyPress)
+            return m_owner->navigate(static_cast<QKeyEvent*>(event));
+        return QTableView::eventFilter(watched, event);
+    }
+
+private:
+    TValueListEditor* m_owner;
+};
+
+TValueListEditor::TValueListEditor(QWidget* parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Key/Value"));
-
-    m_editor = new QLineEdit(viewport());
-    m_editor->setFrame(false);
-    m_editor->installEventFilter(this);
-    connect(m_editor, &QLineEdit::textEdited, this, &TValueListEditor::textEdited);
-    setFocusProxy(m_editor);
-
     m_strings.SetOnChange([this] {
         if (m_editCount == 0)
             Refresh();
@@ -102,6 +119,123 @@ TValueListEditor::TValueListEditor(QWidget* parent) : QTableView(parent)
 TValueListEditor::~TValueListEditor()
 {
     m_strings.SetOnChange({});
+}
+
+void TValueListEditor::buildGrid()
+{
+    if (m_grid != nullptr)
+        return;
+    m_grid = new TValueListGrid(this);
+    m_grid->setGeometry(rect());
+    m_model = new TValueListModel(m_strings, m_grid);
+    m_grid->setModel(m_model);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setTabKeyNavigation(false);
+    m_grid->setWordWrap(false);
+    QHeaderView* rows = m_grid->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(RowHeight);
+    QHeaderView* columns = m_grid->horizontalHeader();
+    columns->setMinimumSectionSize(0);
+    columns->setFixedHeight(RowHeight);
+    columns->setStretchLastSection(false);
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setSectionsMovable(false);
+    columns->setHighlightSections(false);
+    columns->resizeSection(0, KeyColumnWidth);
+    connect(columns, &QHeaderView::sectionResized, this, [this](int section) {
+        if (section == 0)
+            fitValueColumn();
+        placeEditor();
+    });
+    m_grid->setAccessibleName(accessibleName());
+
+    m_editor = new QLineEdit(m_grid->viewport());
+    m_editor->setFrame(false);
+    m_editor->installEventFilter(m_grid);
+    connect(m_editor, &QLineEdit::textEdited, this, &TValueListEditor::textEdited);
+    m_grid->setFocusProxy(m_editor);
+    setFocusProxy(m_editor);
+
+    // The grid starts where the list stands: current row, its text and the remembered text.
+    ++m_editCount;
+    loadEditor();
+    --m_editCount;
+    if (isVisible())
+        m_grid->show();
+    updateGeometry();
+}
+
+QTableView* TValueListEditor::Grid()
+{
+    buildGrid();
+    return m_grid;
+}
+
+QLineEdit* TValueListEditor::InplaceEditor()
+{
+    buildGrid();
+    return m_editor;
+}
+
+QAbstractItemModel* TValueListEditor::model()
+{
+    return Grid()->model();
+}
+
+QHeaderView* TValueListEditor::horizontalHeader()
+{
+    return Grid()->horizontalHeader();
+}
+
+QHeaderView* TValueListEditor::verticalHeader()
+{
+    return Grid()->verticalHeader();
+}
+
+QWidget* TValueListEditor::viewport()
+{
+    return Grid()->viewport();
+}
+
+QRect TValueListEditor::visualRect(const QModelIndex& index)
+{
+    return Grid()->visualRect(index);
+}
+
+QModelIndex TValueListEditor::currentIndex()
+{
+    return Grid()->currentIndex();
+}
+
+QSize TValueListEditor::sizeHint() const
+{
+    return m_grid != nullptr ? m_grid->sizeHint() : QWidget::sizeHint();
+}
+
+QSize TValueListEditor::minimumSizeHint() const
+{
+    return m_grid != nullptr ? m_grid->minimumSizeHint() : QWidget::minimumSizeHint();
+}
+
+bool TValueListEditor::event(QEvent* event)
+{
+    // Shown for the first time: the grid is needed from now on. (Not at polishing: every widget is
+    // polished by the first turn of the event loop, shown or not.)
+    if (event->type() == QEvent::Show)
+        buildGrid();
+    return QWidget::event(event);
+}
+
+void TValueListEditor::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_grid != nullptr)
+        m_grid->setGeometry(rect());
 }
 
 std::string TValueListEditor::ValueOfKey(const std::string& key) const
@@ -132,7 +266,8 @@ int TValueListEditor::lastRow() const
 void TValueListEditor::Refresh()
 {
     ++m_editCount;
-    m_model->reset();
+    if (m_model != nullptr)
+        m_model->reset();
     m_row = std::clamp(m_row, 1, lastRow());
     loadEditor();
     --m_editCount;
@@ -170,21 +305,25 @@ void TValueListEditor::loadEditor()
 {
     const int line = m_row - 1;
     const bool exists = line < m_strings.Count();
-    const QModelIndex index = m_model->index(line, 1);
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     m_remembered = exists ? toQString(m_strings.ValueFromIndex(line)) : QString();
     m_touched = false;
+    if (m_grid == nullptr)
+        return;
+    const QModelIndex index = m_model->index(line, 1);
+    m_grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     m_editor->setText(m_remembered);
     m_editor->setReadOnly(!exists);
     m_editor->setAccessibleName(exists ? toQString(m_strings.Names(line)) : QString());
     m_editor->setAccessibleDescription(QStringLiteral("Value"));
-    scrollTo(index);
+    m_grid->scrollTo(index);
     placeEditor();
 }
 
 void TValueListEditor::placeEditor()
 {
-    const QRect cell = visualRect(m_model->index(m_row - 1, 1));
+    if (m_grid == nullptr)
+        return;
+    const QRect cell = m_grid->visualRect(m_model->index(m_row - 1, 1));
     m_editor->setGeometry(cell);
     m_editor->setVisible(cell.isValid());
 }
@@ -218,55 +357,28 @@ void TValueListEditor::textEdited(const QString& edited)
 
 void TValueListEditor::fitValueColumn()
 {
-    if (m_fitting)
+    if (m_fitting || m_grid == nullptr)
         return;
     m_fitting = true;
-    horizontalHeader()->resizeSection(
-        1, std::max(0, viewport()->width() - horizontalHeader()->sectionSize(0) - 2));
+    QHeaderView* columns = m_grid->horizontalHeader();
+    columns->resizeSection(1, std::max(0, m_grid->viewport()->width() - columns->sectionSize(0) - 2));
     m_fitting = false;
 }
 
-void TValueListEditor::resizeEvent(QResizeEvent* event)
-{
-    QTableView::resizeEvent(event);
-    fitValueColumn();
-    placeEditor();
-}
-
-void TValueListEditor::showEvent(QShowEvent* event)
-{
-    QTableView::showEvent(event);
-    fitValueColumn();
-    placeEditor();
-}
-
-void TValueListEditor::scrollContentsBy(int dx, int dy)
-{
-    QTableView::scrollContentsBy(dx, dy);
-    placeEditor();
-}
-
-void TValueListEditor::mousePressEvent(QMouseEvent* event)
+void TValueListEditor::clickAt(const QPoint& position)
 {
     // Only a value cell can become current; a click elsewhere leaves the current cell.
-    const QModelIndex index = indexAt(event->position().toPoint());
+    const QModelIndex index = m_grid->indexAt(position);
     if (index.isValid() && index.column() == 1) {
         SetRow(index.row() + 1);
         m_editor->setFocus();
     }
-    event->accept();
-}
-
-void TValueListEditor::keyPressEvent(QKeyEvent* event)
-{
-    if (!navigate(event))
-        event->ignore();
 }
 
 bool TValueListEditor::navigate(QKeyEvent* event)
 {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
-    const int page = std::max(1, viewport()->height() / RowHeight - 1);
+    const int page = std::max(1, m_grid->viewport()->height() / RowHeight - 1);
     switch (event->key()) {
     case Qt::Key_Up:
         SetRow(ctrl ? 1 : m_row - 1);
@@ -299,11 +411,4 @@ bool TValueListEditor::navigate(QKeyEvent* event)
     default:
         return false;
     }
-}
-
-bool TValueListEditor::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_editor && event->type() == QEvent::KeyPress)
-        return navigate(static_cast<QKeyEvent*>(event));
-    return QTableView::eventFilter(watched, event);
 }

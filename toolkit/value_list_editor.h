@@ -4,10 +4,13 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <QWidget>
 
 #include <string>
 
+class QHeaderView;
 class QLineEdit;
+class TValueListGrid;
 
 // The rows of a TValueListEditor below its title row "Key" / "Value" (the header): one row per
 // line of the list, one empty row for an empty list. The model holds no copy of the text.
@@ -36,7 +39,11 @@ private:
 // become current; the current value cell always shows an in-place line editor whose every change is
 // written into the list at once. Keys are never edited and no line is added; an empty line is
 // removed when the current cell leaves it.
-class TValueListEditor : public QTableView
+//
+// The list, its keyed read and the current row live in the editor itself. The grid that shows them
+// (table view, model and in-place line editor) is built when the editor is first shown or when one of
+// its parts is first asked for, so a window that is never opened never pays for it.
+class TValueListEditor : public QWidget
 {
     Q_OBJECT
 public:
@@ -58,22 +65,35 @@ public:
     // Re-reads the list: row count, current row kept in range, in-place editor reloaded.
     void Refresh();
 
-    // The current grid row (1 = first line) and the in-place editor.
+    // The current grid row (1 = first line).
     int Row() const { return m_row; }
     void SetRow(int row);
-    QLineEdit* InplaceEditor() const { return m_editor; }
+
+    // Whether the grid exists yet; the parts below build it when it does not.
+    bool GridBuilt() const { return m_grid != nullptr; }
+    QTableView* Grid();
+    QLineEdit* InplaceEditor();
+    QAbstractItemModel* model();
+    QHeaderView* horizontalHeader();
+    QHeaderView* verticalHeader();
+    QWidget* viewport();
+    QRect visualRect(const QModelIndex& index);
+    QModelIndex currentIndex();
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void scrollContentsBy(int dx, int dy) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class TValueListGrid;
+
+    void buildGrid();
     void fitValueColumn();
     bool navigate(QKeyEvent* event);
+    void clickAt(const QPoint& position);
     void loadEditor();
     void placeEditor();
     void textEdited(const QString& text);
@@ -82,6 +102,7 @@ private:
     int lastRow() const;
 
     TValueListStrings m_strings;
+    TValueListGrid* m_grid = nullptr;
     TValueListModel* m_model = nullptr;
     QLineEdit* m_editor = nullptr;
     int m_row = 1;

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// A profile (INI) file held in memory: parsed once with an index of its sections and keys, changed
+// by writes, and written out again with every line that no write touched kept byte for byte. It
+// knows nothing of disks: the bytes come in as a string and go out through a sink.
+//
+// Lines are views into the file's bytes and into the text of the writes, so a document costs little
+// more than the file itself. Every write is also kept in a journal, so that the same writes can be
+// applied again on top of a fresher copy of the file (see rebase()).
+class IniDocument
+{
+public:
+    IniDocument();                             // an empty file
+    explicit IniDocument(std::string content); // takes the file's bytes
+    ~IniDocument();
+    IniDocument(IniDocument&&) noexcept;
+    IniDocument& operator=(IniDocument&&) noexcept;
+
+    // The value of `key` in the first section named `section` (both without regard to ASCII case and
+    // to surrounding blanks), blanks trimmed and one pair of enclosing quotes removed; nothing when
+    // the section or the key is missing. The view lives until the next change of the document.
+    std::optional<std::string_view> value(std::string_view section, std::string_view key) const;
+
+    // Each returns true when the document changed. A write keeps the spelling of an existing key and
+    // changes only its value; a new key goes after the last key line of its section, a new section
+    // at the end. removeSection() keeps the section's comment lines.
+    bool setValue(std::string_view section, std::string_view key, std::string_view value);
+    bool removeKey(std::string_view section, std::string_view key);
+    bool removeSection(std::string_view section);
+
+    // True when a write since the document was read (or last rebased) changed it.
+    bool changed() const;
+    // True when writes were made since the document was read.
+    bool hasJournal() const;
+
+    // Replaces the content by `fresh` (another process's newer copy of the file) and applies every
+    // write made so far on top of it again. changed() then tells whether the writes change `fresh`.
+    void rebase(std::string fresh);
+
+    // The file's bytes: every line ends with CR LF.
+    std::string text() const;
+    // The same bytes in pieces; stops at the first piece the sink refuses and returns false then.
+    bool writeTo(const std::function<bool(std::string_view)>& sink) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace platform

@@ -1,0 +1,6 @@
+#include "host.h"
+
+bool RunningUnderWine()
+{
+    return false;
+}

@@ -1,0 +1,156 @@
+#include "platform/ini_document.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// One write: a null key removes the section, a null value removes the key.
+struct Write
+{
+    const char* section;
+    const char* key;
+    const char* value;
+};
+
+void apply(platform::IniDocument& doc, const std::vector<Write>& writes)
+{
+    for (const Write& w : writes) {
+        if (!w.key)
+            doc.removeSection(w.section);
+        else if (!w.value)
+            doc.removeKey(w.section, w.key);
+        else
+            doc.setValue(w.section, w.key, w.value);
+    }
+}
+
+struct WriteCase
+{
+    const char* name;
+    const char* before;
+    std::vector<Write> writes;
+    const char* after;
+    bool changed;
+};
+
+const WriteCase kWriteCases[] = {
+    {"new file", "", {{"sec", "key", "value"}}, "[sec]\r\nkey=value\r\n", true},
+    {"key keeps its spelling", "[a]\r\n  X  = 1 \r\n", {{"A", "x", "9"}}, "[a]\r\nX=9\r\n", true},
+    {"only the first duplicate changes",
+     "[s]\r\nk=1\r\nK=2\r\n",
+     {{"s", "k", "3"}},
+     "[s]\r\nk=3\r\nK=2\r\n",
+     true},
+    {"new keys after the last key line, in call order",
+     "[a]\r\nx=1\r\n\r\n; tail\r\n[b]\r\n",
+     {{"a", "n1", "1"}, {"a", "n2", "2"}},
+     "[a]\r\nx=1\r\nn1=1\r\nn2=2\r\n\r\n; tail\r\n[b]\r\n",
+     true},
+    {"new section at the end, after a last line without line end",
+     "[a]\r\nk=v",
+     {{"b", "x", "1"}},
+     "[a]\r\nk=v\r\n[b]\r\nx=1\r\n",
+     true},
+    {"names trimmed, value written as given",
+     "[s]\r\nk=1\r\n",
+     {{" S ", "\tK ", " v "}},
+     "[s]\r\nk= v \r\n",
+     true},
+    {"removed section keeps its comments",
+     "; top\r\n[a]\r\n;c\r\nk=v\r\nno equals\r\n[b]\r\ny=2\r\n",
+     {{"a", nullptr, nullptr}},
+     "; top\r\n;c\r\nno equals\r\n[b]\r\ny=2\r\n",
+     true},
+    {"removed key lets a later duplicate be found",
+     "[s]\r\nk=1\r\nk=2\r\n",
+     {{"s", "k", nullptr}, {"s", "k", "3"}},
+     "[s]\r\nk=3\r\n",
+     true},
+    {"removed first section lets the second be found",
+     "[s]\r\nk=1\r\n[s]\r\nj=2\r\n",
+     {{"s", nullptr, nullptr}, {"s", "j", "3"}},
+     "[s]\r\nj=3\r\n",
+     true},
+    {"erased and written again moves to the end",
+     "[t]\r\nCount=1\r\nItem0=a\r\n[u]\r\nk=v\r\n",
+     {{"t", nullptr, nullptr}, {"t", "Count", "1"}, {"t", "Item0", "b"}},
+     "[u]\r\nk=v\r\n[t]\r\nCount=1\r\nItem0=b\r\n",
+     true},
+    {"removing what is not there",
+     "[s]\r\nk=v\r\n",
+     {{"s", "x", nullptr}, {"t", nullptr, nullptr}},
+     "[s]\r\nk=v\r\n",
+     false},
+    {"same value again", "[s]\r\nk=v\r\n", {{"s", "k", "v"}}, "[s]\r\nk=v\r\n", false},
+    {"line ends become CR LF", "[s]\nk=v\rj=w", {{"s", "j", "x"}}, "[s]\r\nk=v\r\nj=x\r\n", true},
+    {"untouched lines stay byte for byte",
+     "\xEF\xBB\xBF; mark\r\n   [ s ] tail\r\n #k = v ;x \r\n[no bracket\r\nk=\"'q'\"\r\n",
+     {{"no bracket", "n", "1"}},
+     "\xEF\xBB\xBF; mark\r\n   [ s ] tail\r\n #k = v ;x \r\n[no bracket\r\nk=\"'q'\"\r\nn=1\r\n",
+     true},
+};
+
+TEST(IniDocument, WritesGiveExactBytes)
+{
+    for (const WriteCase& c : kWriteCases) {
+        platform::IniDocument doc{std::string(c.before)};
+        apply(doc, c.writes);
+        EXPECT_EQ(doc.text(), c.after) << c.name;
+        EXPECT_EQ(doc.changed(), c.changed) << c.name;
+    }
+}
+
+TEST(IniDocument, ReadsFollowWrites)
+{
+    platform::IniDocument doc{std::string("[S]\r\nk = \"  v  \"\r\nq='a\"\r\n")};
+    EXPECT_EQ(doc.value(" s ", "K"), "  v  ");
+    EXPECT_EQ(doc.value("s", "q"), "'a\"");
+    EXPECT_FALSE(doc.value("s", "missing"));
+    doc.setValue("s", "k", "new");
+    doc.setValue("t", "Item0", "CimE=c:\\x.exe");
+    EXPECT_EQ(doc.value("s", "k"), "new");
+    EXPECT_EQ(doc.value("T", "ITEM0"), "CimE=c:\\x.exe");
+    doc.removeSection("t");
+    EXPECT_FALSE(doc.value("t", "Item0"));
+}
+
+// Another process changed the file meanwhile: the same writes land on its content.
+TEST(IniDocument, RebaseAppliesTheWritesAgain)
+{
+    platform::IniDocument doc{std::string("[a]\r\nx=1\r\n")};
+    apply(doc, {{"b", "y", "2"}, {"a", "x", nullptr}, {"c", nullptr, nullptr}});
+    doc.rebase("[a]\r\nx=1\r\nz=3\r\n[c]\r\nold=1\r\n; kept\r\n");
+    EXPECT_TRUE(doc.changed());
+    EXPECT_EQ(doc.text(), "[a]\r\nz=3\r\n; kept\r\n[b]\r\ny=2\r\n");
+
+    platform::IniDocument same{std::string("[a]\r\nx=1\r\n")};
+    same.setValue("a", "x", "2");
+    same.rebase("[a]\r\nx=2\r\n");
+    EXPECT_FALSE(same.changed());
+}
+
+TEST(IniDocument, StreamsInPiecesAndStopsWhenRefused)
+{
+    platform::IniDocument doc;
+    const std::string big(200000, 'v');
+    for (int i = 0; i < 3000; ++i)
+        doc.setValue("s", "Item" + std::to_string(i), i == 1500 ? big : "x");
+    std::string joined;
+    int pieces = 0;
+    EXPECT_TRUE(doc.writeTo([&](std::string_view piece) {
+        joined.append(piece);
+        ++pieces;
+        return true;
+    }));
+    EXPECT_EQ(joined, doc.text());
+    EXPECT_GT(pieces, 2);
+    EXPECT_NE(joined.find("Item1500=" + big + "\r\nItem1501=x\r\n"), std::string::npos);
+    int offered = 0;
+    EXPECT_FALSE(doc.writeTo([&](std::string_view) { return ++offered < 2; }));
+    EXPECT_EQ(offered, 2);
+}
+
+} // namespace
