@@ -101,6 +101,3 @@ extern TApplication* Application;
 // standard error; VENTIRO_NO_ERROR_BOX leaves the box out).
 std::string ApplicationErrorText(const char* className, const std::string& message);
 void ShowApplicationError(const std::string& text);
-
-// The modal message dialog with one "OK" button, captioned with the application title.
-void ShowMessage(const std::string& message);
