@@ -2,13 +2,14 @@
 # make test  installs what is missing, builds into build/ and runs every test
 # make fuzz  builds the fuzz targets with clang and runs each for FUZZ_SECONDS
 # make package  builds the Debian package $(BUILD)/ventiro_<version>_<arch>.deb
+# make tidy  builds into build/ and runs clang-tidy over the program's sources
 
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps test-deps configure build run test package fuzz bench format clean
+.PHONY: all deps test-deps configure build run test package fuzz tidy bench format clean
 
 all: build
 
@@ -43,6 +44,9 @@ package: build
 
 fuzz: test-deps
 	@bash scripts/fuzz $(FUZZ_SECONDS)
+
+tidy: build
+	@bash scripts/tidy $(BUILD)
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; "$$b" || exit 1; done

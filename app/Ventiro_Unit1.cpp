@@ -1,6 +1,7 @@
 #include "app/Ventiro_Unit1.h"
 
 #include "app/Einstellungen_Unit1.h"
+#include "launch/launch_keys.h"
 #include "platform/config_location.h"
 #include "platform/module.h"
 #include "storage/form_storage.h"
@@ -9,6 +10,7 @@
 #include "toolkit/ansi.h"
 #include "toolkit/application.h"
 #include "toolkit/image_list.h"
+#include "toolkit/message_dialog.h"
 #include "toolkit/services.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
@@ -146,7 +148,7 @@ void LaunchProgram(const std::string& key, int showIndex)
     services.ownerWindow = Application ? Application->Handle() : nullptr;
     services.showMessage = [](const std::string& message) { ShowMessage(message); };
     services.shellOpen = Services().shellOpen;
-    LaunchProgram(Einstellungen_Form1->Verknuepfungseditor->Strings(), key, showIndex, services);
+    LaunchFromTable(Einstellungen_Form1->Verknuepfungseditor->Strings(), key, showIndex, services);
 }
 
 TVentiro_Form1::TVentiro_Form1() : TForm("Ventiro_Form1", TRect{326, 279, 326 + 608, 279 + 330})
@@ -271,6 +273,12 @@ void TVentiro_Form1::FormShow()
     Einstellungen_Form1->FormStorage1->LoadFromIni();
 }
 
+void TVentiro_Form1::launchAction(const char* action)
+{
+    if (const char* key = LaunchKeyOf(action))
+        LaunchProgram(key, kShowNormal);
+}
+
 void TVentiro_Form1::SchliessenExecute()
 {
     Close();
@@ -282,31 +290,32 @@ void TVentiro_Form1::EinstellungenExecute()
         Einstellungen_Form1->ShowModal();
 }
 
+// Each launching action passes the launch key that the table of launch keys gives for its name.
 // clang-format off
-void TVentiro_Form1::CimEExecute() { LaunchProgram("CimE", kShowNormal); }
-void TVentiro_Form1::CatiaR2DExecute() { LaunchProgram("CatiaR2D", kShowNormal); }
-void TVentiro_Form1::DeleteWaExecute() { LaunchProgram("Delwa", kShowNormal); }
-void TVentiro_Form1::DelDiExecute() { LaunchProgram("DelDi", kShowNormal); }
-void TVentiro_Form1::DelVerifExecute() { LaunchProgram("DelVerif", kShowNormal); }
-void TVentiro_Form1::HotlineExecute() { LaunchProgram("Hotline", kShowNormal); }
-void TVentiro_Form1::BrowserExecute() { LaunchProgram("Browser", kShowNormal); }
-void TVentiro_Form1::CimZipExecute() { LaunchProgram("CimZip", kShowNormal); }
-void TVentiro_Form1::SimulaExecute() { LaunchProgram("Simula", kShowNormal); }
-void TVentiro_Form1::VerifierExecute() { LaunchProgram("Verifier", kShowNormal); }
-void TVentiro_Form1::IMSPostExecute() { LaunchProgram("IMSPost", kShowNormal); }
-void TVentiro_Form1::PostEXEExecute() { LaunchProgram("PostExe", kShowNormal); }
-void TVentiro_Form1::DrahterodierenExecute() { LaunchProgram("Drahter", kShowNormal); }
-void TVentiro_Form1::QDrillExecute() { LaunchProgram("qdrill", kShowNormal); }
-void TVentiro_Form1::DefPostExecute() { LaunchProgram("DFPost", kShowNormal); }
-void TVentiro_Form1::DfexfExecute() { LaunchProgram("Dfexf", kShowNormal); }
-void TVentiro_Form1::NcDocExecute() { LaunchProgram("NcDoku", kShowNormal); }
-void TVentiro_Form1::DfDraftExecute() { LaunchProgram("DfDraft", kShowNormal); }
-void TVentiro_Form1::GetIDExecute() { LaunchProgram("GetID", kShowNormal); }
-void TVentiro_Form1::LicInfoExecute() { LaunchProgram("LicInfo", kShowNormal); }
-void TVentiro_Form1::Dtf2CtfExecute() { LaunchProgram("Dtf2Ctf", kShowNormal); }
-void TVentiro_Form1::DocConvExecute() { LaunchProgram("DocConv", kShowNormal); }
-void TVentiro_Form1::FarbenExecute() { LaunchProgram("Farben", kShowNormal); }
-void TVentiro_Form1::DIPrefExecute() { LaunchProgram("DIPref", kShowNormal); }
-void TVentiro_Form1::DIRSizeExecute() { LaunchProgram("Dirsize", kShowNormal); }
-void TVentiro_Form1::CimInfoExecute() { LaunchProgram("CimInfo", kShowNormal); }
+void TVentiro_Form1::CimEExecute() { launchAction("CimE"); }
+void TVentiro_Form1::CatiaR2DExecute() { launchAction("CatiaR2D"); }
+void TVentiro_Form1::DeleteWaExecute() { launchAction("DeleteWa"); }
+void TVentiro_Form1::DelDiExecute() { launchAction("DelDi"); }
+void TVentiro_Form1::DelVerifExecute() { launchAction("DelVerif"); }
+void TVentiro_Form1::HotlineExecute() { launchAction("Hotline"); }
+void TVentiro_Form1::BrowserExecute() { launchAction("Browser"); }
+void TVentiro_Form1::CimZipExecute() { launchAction("CimZip"); }
+void TVentiro_Form1::SimulaExecute() { launchAction("Simula"); }
+void TVentiro_Form1::VerifierExecute() { launchAction("Verifier"); }
+void TVentiro_Form1::IMSPostExecute() { launchAction("IMSPost"); }
+void TVentiro_Form1::PostEXEExecute() { launchAction("PostEXE"); }
+void TVentiro_Form1::DrahterodierenExecute() { launchAction("Drahterodieren"); }
+void TVentiro_Form1::QDrillExecute() { launchAction("QDrill"); }
+void TVentiro_Form1::DefPostExecute() { launchAction("DefPost"); }
+void TVentiro_Form1::DfexfExecute() { launchAction("Dfexf"); }
+void TVentiro_Form1::NcDocExecute() { launchAction("NcDoc"); }
+void TVentiro_Form1::DfDraftExecute() { launchAction("DfDraft"); }
+void TVentiro_Form1::GetIDExecute() { launchAction("GetID"); }
+void TVentiro_Form1::LicInfoExecute() { launchAction("LicInfo"); }
+void TVentiro_Form1::Dtf2CtfExecute() { launchAction("Dtf2Ctf"); }
+void TVentiro_Form1::DocConvExecute() { launchAction("DocConv"); }
+void TVentiro_Form1::FarbenExecute() { launchAction("Farben"); }
+void TVentiro_Form1::DIPrefExecute() { launchAction("DIPref"); }
+void TVentiro_Form1::DIRSizeExecute() { launchAction("DIRSize"); }
+void TVentiro_Form1::CimInfoExecute() { launchAction("CimInfo"); }
 // clang-format on

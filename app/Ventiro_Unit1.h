@@ -78,6 +78,7 @@ protected:
 
 private:
     void placeControls();
+    void launchAction(const char* action);
 };
 
 extern TVentiro_Form1* Ventiro_Form1;

@@ -1,5 +1,5 @@
 // Measures a launch against the floor of starting a process. Each pair times one launch of a real
-// short-lived program through LaunchProgram (26-line table, the program named in upper case so that
+// short-lived program through LaunchFromTable (26-line table, the program named in upper case so that
 // its folders are matched without regard to case) and one bare posix_spawn of the same program in a
 // session of its own, in this one process, alternating which goes first; each timing starts only
 // when the programs of the previous one have ended. Prints the median of the per-pair ratios, and
@@ -72,7 +72,7 @@ int main(int argc, char** argv)
                          nullptr};
     const auto launchOnce = [&] {
         const auto start = Clock::now();
-        LaunchProgram(table, "CimInfo", 9, services);
+        LaunchFromTable(table, "CimInfo", 9, services);
         const double us = elapsedUs(start);
         if (!waitForNoChild())
             ++failures;
@@ -127,7 +127,7 @@ int main(int argc, char** argv)
 
     const double lookupUs = median(lookup);
     std::printf("pairs: %d, failures: %d, lookup check: %zu\n", pairs, failures, sink / 101);
-    std::printf("LaunchProgram median:           %.1f us\n", median(launch));
+    std::printf("LaunchFromTable median:           %.1f us\n", median(launch));
     std::printf("posix_spawn + SETSID median:    %.1f us\n", median(floor));
     std::printf("launch - floor, median of pairs: %.1f us\n", median(extra));
     std::printf("ValueOfKey 100k median:         %.1f us\n", lookupUs);

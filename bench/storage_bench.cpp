@@ -8,7 +8,7 @@
 // before (the restored table included). Both are given as multiples of the file's size.
 #include "core/value_list_strings.h"
 #include "storage/form_storage.h"
-#include "storage_test_support.h"
+#include "tests/support/recording_window.h"
 
 #include <algorithm>
 #include <chrono>

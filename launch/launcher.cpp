@@ -145,8 +145,8 @@ std::string FailureMessage(const SplitCommandResult& parts, std::intptr_t code)
     return message;
 }
 
-void LaunchProgram(const TValueListStrings& table, const std::string& key, int showIndex,
-                   const LaunchServices& services)
+void LaunchFromTable(const TValueListStrings& table, const std::string& key, int showIndex,
+                     const LaunchServices& services)
 {
     const SplitCommandResult parts = SplitCommand(UpperCaseAscii(ValueOfKey(table, key)));
     const int showCmd = ShowCommand(showIndex);

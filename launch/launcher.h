@@ -21,8 +21,9 @@ struct LaunchServices
     ShellOpenFn shellOpen;       // empty: the platform's shell open
 };
 
-void LaunchProgram(const TValueListStrings& table, const std::string& key, int showIndex,
-                   const LaunchServices& services);
+// The main window's LaunchProgram (app/Ventiro_Unit1.h) calls this with the settings window's table.
+void LaunchFromTable(const TValueListStrings& table, const std::string& key, int showIndex,
+                     const LaunchServices& services);
 
 // The three parts a command entry is split into, as they are handed to the shell.
 struct SplitCommandResult

@@ -250,7 +250,7 @@ public:
         }
         char* out = m_next;
         if (size == 0)
-            return {out, 0};
+            return {out, size}; // empty, and still pointing into the arena
         char* at = out;
         for (const std::string_view part : {a, b, c}) {
             if (!part.empty())

@@ -7,7 +7,7 @@
 #include "core/exceptions.h"
 #include "platform/profile.h"
 #include "storage/form_storage.h"
-#include "storage_test_support.h"
+#include "tests/support/recording_window.h"
 
 #include <cstdio>
 #include <cstdlib>

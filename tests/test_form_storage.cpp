@@ -3,7 +3,7 @@
 #include "launch/default_launch_table.h"
 #include "storage/form_storage.h"
 #include "storage/ini_file.h"
-#include "storage_test_support.h"
+#include "tests/support/recording_window.h"
 
 #include <gtest/gtest.h>
 

@@ -142,7 +142,7 @@ struct ShellCall
     int showCmd;
 };
 
-TEST(LaunchProgram, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
+TEST(LaunchFromTable, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
 {
     TValueListStrings table(DefaultLaunchTable());
     std::vector<ShellCall> calls;
@@ -157,7 +157,7 @@ TEST(LaunchProgram, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
         return result;
     };
 
-    LaunchProgram(table, "Farben", 9, services);
+    LaunchFromTable(table, "Farben", 9, services);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].owner, &owner);
     EXPECT_EQ(calls[0].operation, "open");
@@ -168,7 +168,7 @@ TEST(LaunchProgram, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
     EXPECT_TRUE(messages.empty());
 
     // A missing key still reaches the shell, with empty strings and "-".
-    LaunchProgram(table, "Nothing", 4, services);
+    LaunchFromTable(table, "Nothing", 4, services);
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1].file, "");
     EXPECT_EQ(calls[1].parameters, "-");
@@ -178,7 +178,7 @@ TEST(LaunchProgram, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
     // Every call sees the table as it is now.
     table.Put(22, "Farben=d:\\neu\\tool.exe [x]");
     result = 33;
-    LaunchProgram(table, "farben", 12, services);
+    LaunchFromTable(table, "farben", 12, services);
     EXPECT_EQ(calls[2].file, "TOOL.EXE ");
     EXPECT_EQ(calls[2].directory, "D:\\NEU\\");
     EXPECT_EQ(calls[2].showCmd, 0);
@@ -187,7 +187,7 @@ TEST(LaunchProgram, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
     // 32 and less are failures, including negative results.
     for (std::intptr_t code : {32, 0, -1}) {
         result = code;
-        LaunchProgram(table, "Farben", 9, services);
+        LaunchFromTable(table, "Farben", 9, services);
     }
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[1],

@@ -40,7 +40,7 @@ protected:
     void launch(const std::string& entry)
     {
         const TValueListStrings table({"Tool=" + entry});
-        LaunchProgram(table, "TOOL", 9, services());
+        LaunchFromTable(table, "TOOL", 9, services());
     }
 };
 

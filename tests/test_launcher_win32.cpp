@@ -35,7 +35,7 @@ protected:
     {
         LaunchServices services;
         services.showMessage = [this](const std::string& m) { messages.push_back(m); };
-        LaunchProgram(TValueListStrings({"Tool=" + entry}), "TOOL", 9, services);
+        LaunchFromTable(TValueListStrings({"Tool=" + entry}), "TOOL", 9, services);
     }
 };
 

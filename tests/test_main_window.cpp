@@ -18,6 +18,7 @@
 #include <QAccessibleActionInterface>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -559,13 +560,16 @@ TEST_F(MainWindow, StatusBarAndTooltipFollowTheButtonUnderTheMouse)
 
     restOn(Ventiro_Form1->ActionToolBar1->Button(0)); // Simula on a bar without tooltips
     QTRY_COMPARE(QString::fromStdString(status->SimpleText()), QStringLiteral("Simula"));
-    QTest::qWait(800);
+    QWidget* simula = Ventiro_Form1->ActionToolBar1->Button(0);
+    QHelpEvent askForTip(QEvent::ToolTip, QPoint(8, 8), simula->mapToGlobal(QPoint(8, 8)));
+    QApplication::sendEvent(simula, &askForTip); // what the pointer resting on the button asks for
     EXPECT_FALSE(QToolTip::isVisible());
 
     restOn(Ventiro_Form1->ActionToolBar5->Button(3)); // DIPref, then DIRSize: both without hint
     QTRY_COMPARE(QString::fromStdString(status->SimpleText()), QString());
     restOn(Ventiro_Form1->ActionToolBar5->Button(4));
-    QTest::qWait(50);
+    QTRY_VERIFY(Ventiro_Form1->ActionToolBar5->Button(4)->underMouse());
+    QCoreApplication::processEvents(); // the hint update that leaving DIPref queued
     EXPECT_EQ(status->SimpleText(), "");
     EXPECT_EQ(Hint(Ventiro_Form1->ActionToolBar5->Button(4)), "");
     EXPECT_EQ(Hint(Ventiro_Form1->ActionToolBar5), "");

@@ -1,6 +1,6 @@
 #include "host.h"
 #include "platform/profile.h"
-#include "storage_test_support.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "platform/profile.h"
 #include "storage/form_storage.h"
 #include "storage/ini_file.h"
-#include "storage_test_support.h"
+#include "tests/support/recording_window.h"
 
 #include <gtest/gtest.h>
 
@@ -188,6 +188,7 @@ TEST(StorageFaults, KilledSaveLeavesOldOrNewFile)
         const pid_t pid = ::fork();
         if (pid == 0)
             ::_exit(saveTable(ini, "S", bigTable(20000, (round % 2) ? 'a' : 'b')));
+        // Not a wait for anything: the kill lands at a random moment of the save.
         ::usleep(std::uniform_int_distribution<int>(0, 60000)(random));
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);

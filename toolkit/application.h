@@ -96,6 +96,3 @@ extern TApplication* Application;
 // display of toolkit/services.h; the text also goes to standard error).
 std::string ApplicationErrorText(const char* className, const std::string& message);
 void ShowApplicationError(const std::string& text);
-
-// The modal message dialog with one "OK" button, captioned with the application title.
-void ShowMessage(const std::string& message);

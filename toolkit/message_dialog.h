@@ -7,6 +7,9 @@
 class QLabel;
 class QPushButton;
 
+// The modal message dialog with one "OK" button, captioned with the application title.
+void ShowMessage(const std::string& message);
+
 // The window of a fixed dialog, as the message dialog and the error boxes have: a title with the
 // system menu and the close box, no minimise or maximise box, no resizing.
 Qt::WindowFlags FixedDialogFlags();

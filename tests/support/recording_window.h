@@ -2,8 +2,8 @@
 
 #include "core/value_list_strings.h"
 #include "storage/form_window.h"
+#include "tests/support/files.h"
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -71,22 +71,3 @@ public:
     TCloseQueryEvent onCloseQuery;
     TNotifyEvent onDestroy;
 };
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempDir
-{
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-std::string readBytes(const std::string& path);
-void writeBytes(const std::string& path, const std::string& bytes);
-std::string dataFile(const std::string& name); // contents of tests/data/<name>

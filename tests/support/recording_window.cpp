@@ -1,12 +1,6 @@
-#include "storage_test_support.h"
+#include "tests/support/recording_window.h"
 
 #include "core/exceptions.h"
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <stdexcept>
 
 namespace {
 
@@ -118,41 +112,4 @@ void RecordingWindow::destroy()
 {
     if (onDestroy)
         onDestroy();
-}
-
-TempDir::TempDir()
-{
-    std::random_device random;
-    do
-        m_path = std::filesystem::temp_directory_path() / ("ventiro-storage-" + std::to_string(random()));
-    while (!std::filesystem::create_directory(m_path));
-}
-
-TempDir::~TempDir()
-{
-    // A test may have taken away the right to write; the folder goes anyway.
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_path, ec))
-        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(m_path, ec);
-}
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string dataFile(const std::string& name)
-{
-    return readBytes(std::string(VENTIRO_TEST_DATA) + "/" + name);
 }

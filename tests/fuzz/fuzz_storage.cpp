@@ -3,7 +3,7 @@
 #include "launch/default_launch_table.h"
 #include "platform/profile.h"
 #include "storage/form_storage.h"
-#include "storage_test_support.h"
+#include "tests/support/recording_window.h"
 
 #include <cstddef>
 #include <cstdint>
