@@ -151,9 +151,8 @@ void XServer::SetUp()
     ::setenv("DISPLAY", m_display.c_str(), 1);
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    for (const char* name :
-         {"QT_QPA_PLATFORM", "WINEPREFIX", "XAUTHORITY", "VENTIRO_NO_ERROR_BOX", "VENTIRO_SHOWCMD",
-          "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+    for (const char* name : {"QT_QPA_PLATFORM", "WINEPREFIX", "XAUTHORITY", "VENTIRO_SHOWCMD",
+                             "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
         ::unsetenv(name);
     ASSERT_TRUE(waitFor([] {
         xcb_connection_t* connection = xcb_connect(nullptr, nullptr);

@@ -81,21 +81,21 @@ protected:
         const std::string home = (m_case / "home").string();
         const std::string config = (m_case / "config").string();
         const std::string dirs = (m_case / "empty").string() + ":" + (m_case / "admin").string();
-        m_panel = std::make_unique<Process>(
-            std::vector<std::string>{(s_prefix / "bin/ventiro").string()}, m_case / "cwd",
-            m_case / "panel.log", [&] {
-                ::setenv("HOME", home.c_str(), 1);
-                ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-                ::setenv("XDG_CONFIG_DIRS", dirs.c_str(), 1);
-                ::setenv("VENTIRO_NO_ERROR_BOX", "1", 1); // an error is then a line in the log
-                // A sanitized build's leak check would need the suppression file, which the other
-                // user may not read; leaks are the other tests' business.
-                ::unsetenv("LSAN_OPTIONS");
-                ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-                if (::geteuid() != 0)
-                    return true;
-                return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
-            });
+        m_panel = std::make_unique<Process>(std::vector<std::string>{(s_prefix / "bin/ventiro").string()},
+                                            m_case / "cwd", m_case / "panel.log", [&] {
+                                                ::setenv("HOME", home.c_str(), 1);
+                                                ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+                                                ::setenv("XDG_CONFIG_DIRS", dirs.c_str(), 1);
+                                                // A sanitized build's leak check would need the suppression
+                                                // file, which the other user may not read; leaks are the
+                                                // other tests' business.
+                                                ::unsetenv("LSAN_OPTIONS");
+                                                ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+                                                if (::geteuid() != 0)
+                                                    return true;
+                                                return ::setgroups(0, nullptr) == 0 &&
+                                                       ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+                                            });
         const std::uint32_t window = waitForWindow(m_panel->Pid(), "^Ventiro");
         EXPECT_NE(window, 0u) << "no main window; output:\n" << log();
         return window;
