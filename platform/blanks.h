@@ -10,7 +10,7 @@ inline bool isBlank(char c)
 }
 
 // The text without leading and trailing blanks.
-inline std::string trimmed(std::string_view text)
+inline std::string_view trimmedView(std::string_view text)
 {
     std::size_t begin = 0;
     std::size_t end = text.size();
@@ -18,5 +18,10 @@ inline std::string trimmed(std::string_view text)
         ++begin;
     while (end > begin && isBlank(text[end - 1]))
         --end;
-    return std::string(text.substr(begin, end - begin));
+    return text.substr(begin, end - begin);
+}
+
+inline std::string trimmed(std::string_view text)
+{
+    return std::string(trimmedView(text));
 }

@@ -16,17 +16,6 @@ char lower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string_view trim(std::string_view text)
-{
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 std::string lowered(std::string_view text)
 {
     std::string out(text);
@@ -90,7 +79,7 @@ struct Line
 std::string_view keyOf(const Line& line)
 {
     const std::string_view text = line.view();
-    return trim(text.substr(0, text.find('=')));
+    return trimmedView(text.substr(0, text.find('=')));
 }
 
 // The key lines of one section: an open-addressing table of (hash, line number + 1), the first
@@ -362,7 +351,7 @@ void IniDocument::Impl::parse()
             Block block;
             block.hasHeader = true;
             block.header = line;
-            sections[lowered(trim(text.substr(first + 1, nameEnd - first - 1)))].blocks.push_back(
+            sections[lowered(trimmedView(text.substr(first + 1, nameEnd - first - 1)))].blocks.push_back(
                 static_cast<std::uint32_t>(blocks.size()));
             blocks.push_back(std::move(block));
             continue;
@@ -547,16 +536,16 @@ IniDocument& IniDocument::operator=(IniDocument&&) noexcept = default;
 
 std::optional<std::string_view> IniDocument::value(std::string_view section, std::string_view key) const
 {
-    const std::uint32_t index = m_impl->findBlock(trim(section));
+    const std::uint32_t index = m_impl->findBlock(trimmedView(section));
     if (index == Impl::kNoBlock)
         return std::nullopt;
     const Block& block = m_impl->blocks[index];
-    key = trim(key);
+    key = trimmedView(key);
     const std::uint32_t at = block.index().find(key, hashName(key), block.lines);
     if (at == KeyIndex::kNone)
         return std::nullopt;
     const std::string_view text = block.lines[at].view();
-    std::string_view value = trim(text.substr(text.find('=') + 1));
+    std::string_view value = trimmedView(text.substr(text.find('=') + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return value;
@@ -564,8 +553,8 @@ std::optional<std::string_view> IniDocument::value(std::string_view section, std
 
 bool IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value)
 {
-    section = trim(section);
-    key = trim(key);
+    section = trimmedView(section);
+    key = trimmedView(key);
     const std::string_view text = m_impl->arena.store(key, "=", value);
     m_impl->record(section, {text.data(), static_cast<std::uint32_t>(text.size()),
                              Operation::Set | static_cast<std::uint32_t>(key.size())});
@@ -576,8 +565,8 @@ bool IniDocument::setValue(std::string_view section, std::string_view key, std::
 
 bool IniDocument::removeKey(std::string_view section, std::string_view key)
 {
-    section = trim(section);
-    const std::string_view text = m_impl->arena.store(trim(key));
+    section = trimmedView(section);
+    const std::string_view text = m_impl->arena.store(trimmedView(key));
     m_impl->record(section, {text.data(), static_cast<std::uint32_t>(text.size()), Operation::RemoveKey});
     const bool changed = m_impl->applyRemoveKey(section, text);
     m_impl->changed = m_impl->changed || changed;
@@ -586,7 +575,7 @@ bool IniDocument::removeKey(std::string_view section, std::string_view key)
 
 bool IniDocument::removeSection(std::string_view section)
 {
-    section = trim(section);
+    section = trimmedView(section);
     m_impl->record(section, {nullptr, 0, Operation::RemoveSection});
     const bool changed = m_impl->applyRemoveSection(section);
     m_impl->changed = m_impl->changed || changed;
