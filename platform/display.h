@@ -14,4 +14,8 @@ namespace platform {
 // program read or set the position of its windows.
 bool ChooseWindowSystem(std::string& toolkitPlatform);
 
+// Closes what ChooseWindowSystem kept open to find the window system; call it once the GUI toolkit
+// has connected.
+void ReleaseDisplayProbe();
+
 } // namespace platform

@@ -1,27 +1,49 @@
 #include "platform/display.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
+#include <utility>
 #include <xcb/xcb.h>
 
 namespace platform {
 
 namespace {
 
+// The connection that found the X server. It stays open until the toolkit has made its own: an X
+// server whose last client leaves resets itself and, while it does, refuses the next one.
+xcb_connection_t* g_probe = nullptr;
+
 // An X server named by DISPLAY accepts us (the connection set-up, authorisation included, succeeds).
 bool x11Opens()
 {
+    if (g_probe != nullptr)
+        return true;
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0')
         return false;
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool ok = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return ok;
+    // A server that is busy resetting refuses for a moment (EAGAIN): it is there, so ask again for
+    // a bounded time.
+    for (int attempt = 0;; ++attempt) {
+        errno = 0;
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        const bool ok = xcb_connection_has_error(connection) == 0;
+        const bool busy = !ok && errno == EAGAIN;
+        if (ok) {
+            g_probe = connection;
+            return true;
+        }
+        xcb_disconnect(connection);
+        if (!busy || attempt == 100)
+            return false;
+        const timespec pause{0, 50 * 1000 * 1000};
+        ::nanosleep(&pause, nullptr);
+    }
 }
 
 // A Wayland compositor listens on the socket that the client library would use: $WAYLAND_DISPLAY
@@ -82,6 +104,12 @@ bool ChooseWindowSystem(std::string& toolkitPlatform)
     else
         return false;
     return true;
+}
+
+void ReleaseDisplayProbe()
+{
+    if (g_probe != nullptr)
+        xcb_disconnect(std::exchange(g_probe, nullptr));
 }
 
 } // namespace platform

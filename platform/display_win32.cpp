@@ -8,4 +8,6 @@ bool ChooseWindowSystem(std::string& toolkitPlatform)
     return true;
 }
 
+void ReleaseDisplayProbe() {}
+
 } // namespace platform

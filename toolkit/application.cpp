@@ -166,6 +166,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(
     Application = this;
     if (std::exchange(g_platformHandedOver, false))
         qunsetenv("QT_QPA_PLATFORM");
+    platform::ReleaseDisplayProbe();
     setStyle(new HintStyle(style()->name()));
     m_hidden = new QWidget();
     m_hidden->setAttribute(Qt::WA_DontShowOnScreen);
