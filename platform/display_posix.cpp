@@ -41,7 +41,7 @@ bool x11Opens()
         xcb_disconnect(connection);
         if (!busy || attempt == 100)
             return false;
-        const timespec pause{0, 50 * 1000 * 1000};
+        const timespec pause{0, 50'000'000L};
         ::nanosleep(&pause, nullptr);
     }
 }
