@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <utility>
 
 TValueListModel::TValueListModel(TValueListStrings& strings, QObject* parent)
     : QAbstractTableModel(parent), m_strings(strings)
@@ -96,7 +97,7 @@ protected:
     }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_owner->m_editor && event->type() == QEvent::KeyPress)
+        if (event->type() == QEvent::KeyPress && watched == m_owner->m_editor)
             return m_owner->navigate(static_cast<QKeyEvent*>(event));
         return QTableView::eventFilter(watched, event);
     }
@@ -119,6 +120,10 @@ TValueListEditor::TValueListEditor(QWidget* parent) : QWidget(parent)
 TValueListEditor::~TValueListEditor()
 {
     m_strings.SetOnChange({});
+    // The grid goes while this is still an editor: its event filter asks for the line editor, and
+    // QWidget's destructor would hide (and so filter) the children after this part is gone.
+    delete std::exchange(m_grid, nullptr);
+    m_editor = nullptr;
 }
 
 void TValueListEditor::buildGrid()
