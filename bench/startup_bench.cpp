@@ -95,73 +95,24 @@ std::map<std::string, std::pair<std::string, long>> contextSwitches(pid_t pid)
     return result;
 }
 
-// A private X server on a display it picks itself.
-class XServer
+// A server of the benchmark's own (Xvfb, dbus-daemon), ended with the benchmark. It writes one line
+// when it is ready (the display number, the bus address) to the descriptor `lineFd` of its own.
+class Server
 {
 public:
-    bool Start()
+    bool Start(int lineFd, std::vector<const char*> argv)
     {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0)
             return false;
+        argv.push_back(nullptr);
         m_pid = fork();
         if (m_pid == 0) {
-            dup2(fds[1], 3);
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, 1);
             dup2(null, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   "-br", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (m_pid < 0) {
-            close(fds[0]);
-            return false;
-        }
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (number.empty())
-            return false;
-        m_display = ":" + number;
-        return true;
-    }
-
-    ~XServer()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-    const std::string& Display() const { return m_display; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_display;
-};
-
-// A private session bus: a dbus-daemon of its own, ended with the benchmark.
-class SessionBus
-{
-public:
-    bool Start()
-    {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0)
-            return false;
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(fds[1], 1);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, 2);
-            execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--print-address=1",
-                   static_cast<char*>(nullptr));
+            dup2(fds[1], lineFd);
+            execvp(argv[0], const_cast<char* const*>(argv.data()));
             _exit(127);
         }
         close(fds[1]);
@@ -172,12 +123,12 @@ public:
         pollfd p{fds[0], POLLIN, 0};
         char c = 0;
         while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-            m_address += c;
+            m_line += c;
         close(fds[0]);
-        return !m_address.empty();
+        return !m_line.empty();
     }
 
-    ~SessionBus()
+    ~Server()
     {
         if (m_pid > 0) {
             kill(m_pid, SIGTERM);
@@ -185,11 +136,11 @@ public:
         }
     }
 
-    const std::string& Address() const { return m_address; }
+    const std::string& Line() const { return m_line; }
 
 private:
     pid_t m_pid = -1;
-    std::string m_address;
+    std::string m_line;
 };
 
 struct RunResult
@@ -476,14 +427,16 @@ int main(int argc, char** argv)
     const fs::path panelBinary = argc > 2 ? fs::path(argv[2]) : fs::path(VENTIRO_BINARY);
     std::printf("load average before: %s\n", loadAverage().c_str());
 
-    XServer server;
-    if (!server.Start()) {
+    Server server;
+    if (!server.Start(3, {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                          "-br", "-noreset"})) {
         std::fprintf(stderr, "startup_bench: could not start Xvfb\n");
         return 1;
     }
+    const std::string display = ":" + server.Line();
     xcb_connection_t* connection = nullptr;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        connection = xcb_connect(server.Display().c_str(), nullptr);
+        connection = xcb_connect(display.c_str(), nullptr);
         if (!xcb_connection_has_error(connection))
             break;
         xcb_disconnect(connection);
@@ -491,7 +444,7 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     if (connection == nullptr) {
-        std::fprintf(stderr, "startup_bench: could not connect to %s\n", server.Display().c_str());
+        std::fprintf(stderr, "startup_bench: could not connect to %s\n", display.c_str());
         return 1;
     }
 
@@ -508,14 +461,14 @@ int main(int argc, char** argv)
     fs::copy_file(BARE_QT_BINARY, bare);
     fs::copy_file(BARE_QT_BINARY, bareText);
     fs::create_directory(folder / "runtime");
-    SessionBus bus;
-    if (!bus.Start())
+    Server bus;
+    if (!bus.Start(1, {"dbus-daemon", "--session", "--nofork", "--print-address=1"}))
         std::printf("no dbus-daemon: every run is without a session bus\n");
 
     int status = 0;
     {
-        Bench bench(connection, server.Display(), folder);
-        bench.SetBus(bus.Address());
+        Bench bench(connection, display, folder);
+        bench.SetBus(bus.Line());
         const auto nothing = [](pid_t) {};
         // One unmeasured start of each fills the caches; the panel's first run writes its INI file.
         const RunResult warmPanel = bench.Run(ventiro, nothing);
