@@ -111,6 +111,17 @@ TEST(ActionToolBar, RelaysOnWidthChange)
     EXPECT_EQ(f.bar->height(), 26);
 }
 
+TEST(ActionToolBar, ButtonsFollowANewFont)
+{
+    Fixture f(1000);
+    const int narrow = f.w(0);
+    QFont large = f.bar->font();
+    large.setPixelSize(3 * QFontInfo(large).pixelSize());
+    f.bar->setFont(large);
+    EXPECT_GT(f.w(0), narrow);
+    EXPECT_EQ(f.g(1).left(), 1 + f.w(0));
+}
+
 TEST(ActionToolBar, ClickRunsTheActionOnce)
 {
     Fixture f(1000);

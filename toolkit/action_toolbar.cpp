@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <optional>
+
 namespace {
 
 constexpr int kButtonMargin = 4;
@@ -73,8 +75,7 @@ public:
 
     int PreferredWidth() const
     {
-        return kButtonMargin + kGlyphSize + kCaptionGap + fontMetrics().horizontalAdvance(m_text) +
-               kButtonMargin;
+        return kButtonMargin + kGlyphSize + kCaptionGap + Measures().width + kButtonMargin;
     }
 
 protected:
@@ -114,6 +115,8 @@ protected:
     }
     void changeEvent(QEvent* event) override
     {
+        if (event->type() == QEvent::FontChange)
+            m_measures.reset();
         // A button disabled in the middle of a press (a modal window came up) starts afresh.
         if (event->type() == QEvent::EnabledChange && !isEnabled()) {
             m_pressed = false;
@@ -150,18 +153,43 @@ protected:
             palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
         painter.drawText(x, baseline, m_text);
         if (m_accelerator >= 0) {
-            const int ux = x + metrics.horizontalAdvance(m_text.left(m_accelerator));
-            const int uw = metrics.horizontalAdvance(m_text.mid(m_accelerator, 1));
+            const TextMeasures& measures = Measures();
+            const int ux = x + measures.acceleratorLeft;
             const int uy = baseline + metrics.underlinePos();
-            painter.drawLine(ux, uy, ux + uw - 1, uy);
+            painter.drawLine(ux, uy, ux + measures.acceleratorWidth - 1, uy);
         }
     }
 
 private:
+    // The caption's widths in the button's font, measured once: the tool bar asks for them at each
+    // layout, and shaping the text again each time is most of a layout's cost.
+    struct TextMeasures
+    {
+        int width = 0;
+        int acceleratorLeft = 0;
+        int acceleratorWidth = 0;
+    };
+
+    const TextMeasures& Measures() const
+    {
+        if (!m_measures) {
+            const QFontMetrics metrics = fontMetrics();
+            TextMeasures measures;
+            measures.width = metrics.horizontalAdvance(m_text);
+            if (m_accelerator >= 0) {
+                measures.acceleratorLeft = metrics.horizontalAdvance(m_text.left(m_accelerator));
+                measures.acceleratorWidth = metrics.horizontalAdvance(m_text.mid(m_accelerator, 1));
+            }
+            m_measures = measures;
+        }
+        return *m_measures;
+    }
+
     TAction* m_action;
     QPixmap m_glyph;
     QString m_text;
     int m_accelerator = -1;
+    mutable std::optional<TextMeasures> m_measures;
     bool m_hover = false;
     bool m_pressed = false;
 };
@@ -276,6 +304,14 @@ void TActionToolBar::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     if (event->oldSize().width() != event->size().width())
+        Relayout();
+}
+
+// A new font gives the captions new widths (the buttons have heard of it first).
+void TActionToolBar::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
         Relayout();
 }
 
