@@ -1,5 +1,6 @@
 #include "codepage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -37,10 +38,18 @@ char ansiOf(char32_t cp)
     return '?';
 }
 
+// Plain ASCII, most text by far (paths, keys, numbers), reads the same in both encodings.
+bool isAscii(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 } // namespace
 
 std::string ansiToUtf8(const std::string& ansi)
 {
+    if (isAscii(ansi))
+        return ansi;
     std::string out;
     out.reserve(ansi.size() + ansi.size() / 8);
     for (unsigned char c : ansi) {
@@ -56,6 +65,8 @@ std::string ansiToUtf8(const std::string& ansi)
 
 std::string utf8ToAnsi(const std::string& utf8)
 {
+    if (isAscii(utf8))
+        return utf8;
     std::string out;
     out.reserve(utf8.size());
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
