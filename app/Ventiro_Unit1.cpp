@@ -131,7 +131,7 @@ std::vector<TActionClientItem> barItems(const TActionManager& manager, const Ite
 
 QFont PanelFont()
 {
-    // The designed face, then faces of its build. Only the first one this machine has is named: a
+    // The designed face, then faces of its kind. Only the first one this machine has is named: a
     // face that is not installed would make the font lookup search all faces for a substitute (a
     // millisecond at start-up) before it tried the next name.
     static const QStringList families = [] {
