@@ -160,6 +160,9 @@ void LaunchProgram(const std::string& key, int showIndex)
 {
     if (!Einstellungen_Form1 || !Einstellungen_Form1->Verknuepfungseditor)
         return;
+    // The table may have changed on disk since it was read, by another panel or by hand.
+    if (Einstellungen_Form1->FormStorage1)
+        Einstellungen_Form1->FormStorage1->FollowFile();
     LaunchServices services;
     services.ownerWindow = Application ? Application->Handle() : nullptr;
     services.showMessage = [](const std::string& message) { ShowMessage(message); };

@@ -22,4 +22,9 @@ std::string GetPrivateProfileStringA(const char* section, const char* key, const
 // file and the flush returns true (the Windows call's own result for a flush is always 0).
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file);
 
+// What identifies the version of `file` now on disk, its links followed: it changes with every write
+// of the file, by this process or another. Empty when there is no such file. One status query, so a
+// caller can tell cheaply whether the file must be read again.
+std::string ProfileFileStamp(const char* file);
+
 } // namespace platform

@@ -203,16 +203,17 @@ enum class LockTry
     Refused
 };
 
-// An exclusive advisory lock on `fd`: flock, or a lock of the open file description where the
-// file system refuses flock. Both end when the descriptor is closed, also when a process dies.
-LockTry tryLock(int fd)
+// An advisory lock on `fd`, exclusive or shared: flock, or a lock of the open file description
+// where the file system refuses flock. Both end when the descriptor is closed, also when a process
+// dies.
+LockTry tryLock(int fd, bool shared = false)
 {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+    if (::flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0)
         return LockTry::Taken;
     if (errno == EWOULDBLOCK || errno == EINTR)
         return LockTry::Busy;
     struct flock range = {};
-    range.l_type = F_WRLCK;
+    range.l_type = shared ? F_RDLCK : F_WRLCK;
     range.l_whence = SEEK_SET;
     if (::fcntl(fd, F_OFD_SETLK, &range) == 0)
         return LockTry::Taken;
@@ -221,11 +222,33 @@ LockTry tryLock(int fd)
     return LockTry::Refused;
 }
 
-// Serialises the saves of one file among processes while the file is read again and replaced. The
-// file itself is replaced by a rename, so its own lock would not be seen by the next writer: the
-// lock is on the file's folder, or, where the folder cannot be opened or refuses the lock, on a
-// lock file ".<name>.lock" beside the file. The wait is bounded, so that the program stays
-// responsive to a termination request; without a lock there is no save.
+// Tries `lock` until it is taken, refused or `deadline` has passed, pausing between tries.
+LockTry lockBefore(int fd, bool shared, std::chrono::steady_clock::time_point deadline)
+{
+    long pauseUs = 500;
+    for (;;) {
+        const LockTry result = tryLock(fd, shared);
+        if (result != LockTry::Busy || std::chrono::steady_clock::now() >= deadline)
+            return result;
+        const timespec pause{0, pauseUs * 1000};
+        ::nanosleep(&pause, nullptr);
+        pauseUs = pauseUs < 50000 ? pauseUs * 2 : pauseUs;
+    }
+}
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Serialises the saves of one file among processes while the file is read again and written. The
+// lock is on the file itself, so every writer meets it whatever name leads there (a symbolic link,
+// a hard link in another folder) and whatever it may do in the folder; readers take it shared
+// while they read (see readRegular()). A save that replaces the file by a rename leaves the lock on
+// the old file: a writer that was waiting finds, once it holds the lock, that the name leads to
+// another file and locks that one. A missing file is made, empty, to be locked. The wait is
+// bounded, so that the program stays responsive to a termination request; without a lock there is
+// no save.
 class ProfileLock
 {
 public:
@@ -233,44 +256,42 @@ public:
     bool acquire(const std::string& target, std::chrono::milliseconds wait)
     {
         const auto deadline = std::chrono::steady_clock::now() + wait;
-        const std::string ways[2] = {folderOf(target), besideName(target, ".lock")};
-        for (int way = 0; way < 2; ++way) {
-            if (way == 0) {
-                m_fd.reset(openFile(ways[0], O_RDONLY | O_DIRECTORY));
-            } else {
-                // Another user's lock file may be readable only: flock needs no more.
-                m_fd.reset(openFile(ways[1], O_RDWR | O_CREAT | O_NOFOLLOW, 0666));
-                if (!m_fd.valid() && errno == EACCES)
-                    m_fd.reset(openFile(ways[1], O_RDONLY | O_NOFOLLOW));
+        for (;;) {
+            struct stat st;
+            const bool existed = ::lstat(target.c_str(), &st) == 0;
+            m_fd.reset(openFile(target, O_RDWR | O_CREAT | O_NOFOLLOW, 0666));
+            if (!m_fd.valid() || ::fstat(m_fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+                m_fd.reset();
+                return false;
             }
-            if (!m_fd.valid())
-                continue;
-            long pauseUs = 500;
-            for (;;) {
-                const LockTry result = tryLock(m_fd.get());
-                if (result == LockTry::Taken) {
-                    m_viaFolder = way == 0;
-                    return true;
-                }
-                if (result == LockTry::Refused)
-                    break;
-                if (std::chrono::steady_clock::now() >= deadline) {
-                    m_fd.reset();
-                    return false;
-                }
-                const timespec pause{0, pauseUs * 1000};
-                ::nanosleep(&pause, nullptr);
-                pauseUs = pauseUs < 50000 ? pauseUs * 2 : pauseUs;
-            }
+            m_made = !existed;
+            m_target = target;
+            const LockTry result = lockBefore(m_fd.get(), false, deadline);
+            struct stat now;
+            if (result == LockTry::Taken && ::lstat(target.c_str(), &now) == 0 && sameFile(now, st))
+                return true;
             m_fd.reset();
+            if (result != LockTry::Taken || std::chrono::steady_clock::now() >= deadline)
+                return false;
         }
-        return false;
     }
-    bool viaFolder() const { return m_viaFolder; }
+    ProfileLock() = default;
+    ProfileLock(const ProfileLock&) = delete;
+    ProfileLock& operator=(const ProfileLock&) = delete;
+    // Removes the file that acquire() made when it is still empty: nothing was saved into it.
+    ~ProfileLock()
+    {
+        struct stat st;
+        struct stat now;
+        if (m_made && m_fd.valid() && ::fstat(m_fd.get(), &st) == 0 && st.st_size == 0 &&
+            ::lstat(m_target.c_str(), &now) == 0 && sameFile(now, st))
+            ::unlink(m_target.c_str());
+    }
 
 private:
     FileDescriptor m_fd;
-    bool m_viaFolder = false;
+    std::string m_target;
+    bool m_made = false;
 };
 
 enum class FileKind
@@ -281,8 +302,11 @@ enum class FileKind
 };
 
 // Reads a regular file whole. Opening never blocks: a FIFO, a device, a socket or a folder is no
-// profile and reads as missing content, and so does a file above kMaxFileSize.
-FileKind readRegular(const std::string& path, std::string& content, Stamp& stamp, bool& failed)
+// profile and reads as missing content, and so does a file above kMaxFileSize. With `shared`, the
+// read waits (a bounded time) for a save that writes through the file to end, so that it never
+// reads half of one.
+FileKind readRegular(const std::string& path, std::string& content, Stamp& stamp, bool& failed,
+                     bool shared = false)
 {
     content.clear();
     stamp = {};
@@ -300,6 +324,14 @@ FileKind readRegular(const std::string& path, std::string& content, Stamp& stamp
         return FileKind::Unusable;
     }
     if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileSize)
+        return FileKind::Unusable;
+    if (shared &&
+        lockBefore(fd.get(), true, std::chrono::steady_clock::now() + kLockWait) == LockTry::Taken &&
+        ::fstat(fd.get(), &st) != 0) {
+        failed = true;
+        return FileKind::Unusable;
+    }
+    if (st.st_size > kMaxFileSize)
         return FileKind::Unusable;
     stamp = stampOf(st);
     content.resize(static_cast<std::size_t>(st.st_size));
@@ -367,7 +399,7 @@ FileKind readCurrent(const std::string& target, std::string& content, Stamp& sta
                 return FileKind::Regular;
             }
         }
-        const FileKind kind = readRegular(target, content, stamp, failed);
+        const FileKind kind = readRegular(target, content, stamp, failed, !locked);
         // A write through the file may have begun while it was read: then read again.
         if (kind != FileKind::Regular || locked || attempt >= 3 ||
             (::lstat(previous.c_str(), &st) != 0 && stampOfPath(target) == stamp))
@@ -425,8 +457,8 @@ private:
     bool m_kept = false;
 };
 
-// Removes the temporary files of killed saves of `target`: the slots nobody holds, and, where the
-// folder can be listed under its lock, the ".<name>.XXXXXX" files that earlier versions made.
+// Removes the temporary files of killed saves of `target`: the slots nobody holds, and, under the
+// file's lock where the folder can be listed, the ".<name>.XXXXXX" files that earlier versions made.
 void removeLeftovers(const std::string& target, bool folderLocked)
 {
     for (int slot = 0; slot < kTempSlots; ++slot) {
@@ -609,7 +641,8 @@ bool writeOut(const std::string& path, IniDocument& doc, const Stamp& readStamp)
     }
     if (ok && hadPrevious)
         ::unlink(previous.c_str());
-    removeLeftovers(target, lock.viaFolder());
+    // Every writer of the file holds its lock: none of them is writing a leftover now.
+    removeLeftovers(target, true);
     return ok;
 }
 
@@ -673,6 +706,17 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
     else
         profile.doc->setValue(section, key, value);
     return true;
+}
+
+std::string ProfileFileStamp(const char* file)
+{
+    if (!file || !*file)
+        return {};
+    const Stamp stamp = stampOfPath(resolveLinks(nativeName(file)));
+    if (!stamp.exists)
+        return {};
+    return std::to_string(stamp.dev) + ":" + std::to_string(stamp.ino) + ":" + std::to_string(stamp.size) +
+           ":" + std::to_string(stamp.mtimeNs) + ":" + std::to_string(stamp.ctimeNs);
 }
 
 } // namespace platform

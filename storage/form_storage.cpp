@@ -3,9 +3,12 @@
 
 #include "core/exceptions.h"
 #include "core/value_list_strings.h"
+#include "platform/profile.h"
 #include "storage/ini_file.h"
+#include "storage/table_merge.h"
 
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -18,6 +21,18 @@ const char* const kNormPos = "NormPos";
 const char* const kVisible = "Visible";
 const char* const kCount = "Count";
 constexpr int kMaxStoredLines = 1 << 20;
+// What a read gives for a key the file does not hold: no value this program writes looks like it.
+const char* const kAbsent = "\001absent\001";
+
+// "section\nkey" in lower case: INI names match without regard to case.
+std::string knownKey(const std::string& section, const std::string& key)
+{
+    std::string folded = section + "\n" + key;
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
 
 // Word `n` (from 1) of a text of numbers separated by blanks and commas, as an integer.
 int wordAsInt(const std::string& text, int n, int def)
@@ -141,10 +156,19 @@ void TFormPlacement::LoadFromIni()
 {
     m_saved = false;
     {
+        // Taken before the read: a change in between makes the next FollowFile() read once more.
+        FileStamp = platform::ProfileFileStamp(IniFileName.c_str());
         IniSession session(m_ini, IniFileName);
         if (m_ini->ReadInteger(IniSection, kFormVersion, 0) >= Version)
             RestorePlacement();
         m_restored = true;
+        // What the file holds now is what a later save compares against, read or not.
+        const std::string suffix = screenSuffix();
+        for (const std::string& key :
+             {std::string(kFormVersion), std::string(kFlags), std::string(kShowCmd),
+              std::string(kPixelsPerInch), std::string(kMinMaxPos), kMinMaxPos + suffix,
+              std::string(kNormPos), kNormPos + suffix, std::string(kVisible)})
+            RememberIniValue(IniSection, key);
         session.release();
     }
 
@@ -183,20 +207,53 @@ void TFormPlacement::SaveToIni()
         return;
     // Until this save has reached the disk, the window holds state that is newer than the file.
     m_unwritten = true;
+    m_pending.clear();
     IniSession session(m_ini, IniFileName);
-    m_ini->WriteInteger(IniSection, kFormVersion, Version);
+    WriteChangedString(IniSection, kFormVersion, std::to_string(Version));
     SavePlacement();
     // The file is written out here; only a save that reached the disk counts as done.
     session.release();
+    // A write by another program between the flush and this query goes unseen until the file
+    // changes again; the next save still merges with it.
+    FileStamp = platform::ProfileFileStamp(IniFileName.c_str());
+    SaveWritten();
     m_unwritten = false;
     m_saved = true;
+}
+
+void TFormPlacement::SaveWritten()
+{
+    for (auto& [key, value] : m_pending)
+        m_known[key] = std::move(value);
+    m_pending.clear();
+}
+
+void TFormPlacement::RememberIniValue(const std::string& section, const std::string& key)
+{
+    std::string value = m_ini->ReadString(section, key, kAbsent);
+    std::optional<std::string>& known = m_known[knownKey(section, key)];
+    if (value == kAbsent)
+        known.reset();
+    else
+        known = std::move(value);
+}
+
+void TFormPlacement::WriteChangedString(const std::string& section, const std::string& key,
+                                        const std::string& value)
+{
+    const std::string folded = knownKey(section, key);
+    const auto known = m_known.find(folded);
+    if (known != m_known.end() && known->second == value)
+        return;
+    WriteIniString(section, key, value);
+    m_pending[folded] = value;
 }
 
 void TFormPlacement::SavePlacement()
 {
     if (OptionState || OptionPosition) {
         WriteWindowPlacement();
-        m_ini->WriteBool(IniSection, kVisible, m_destroying);
+        WriteChangedString(IniSection, kVisible, m_destroying ? "1" : "0");
     }
 }
 
@@ -293,24 +350,23 @@ void TFormPlacement::ReadWindowPlacement(bool loadState, bool loadPosition)
 
 void TFormPlacement::WriteWindowPlacement()
 {
-    TIniFile& ini = *m_ini;
     const std::string& section = IniSection;
     TWindowPlacement placement = m_window.GetWindowPlacement();
     if (m_window.IsMainForm() && m_window.ApplicationIconic())
         placement.showCmd = SW_SHOWMINIMIZED;
-    ini.WriteInteger(section, kFlags, static_cast<int>(placement.flags));
-    ini.WriteInteger(section, kShowCmd, static_cast<int>(placement.showCmd));
-    ini.WriteInteger(section, kPixelsPerInch, m_window.PixelsPerInch());
+    WriteChangedString(section, kFlags, std::to_string(static_cast<int>(placement.flags)));
+    WriteChangedString(section, kShowCmd, std::to_string(static_cast<int>(placement.showCmd)));
+    WriteChangedString(section, kPixelsPerInch, std::to_string(m_window.PixelsPerInch()));
 
     const std::string suffix = screenSuffix();
     const std::string minMax = fourInts(placement.ptMinPosition.x, placement.ptMinPosition.y,
                                         placement.ptMaxPosition.x, placement.ptMaxPosition.y);
-    WriteIniString(section, std::string(kMinMaxPos) + suffix, minMax);
-    WriteIniString(section, kMinMaxPos, minMax);
+    WriteChangedString(section, std::string(kMinMaxPos) + suffix, minMax);
+    WriteChangedString(section, kMinMaxPos, minMax);
     const TRect& rc = placement.rcNormalPosition;
     const std::string norm = fourInts(rc.left, rc.top, rc.right, rc.bottom);
-    WriteIniString(section, std::string(kNormPos) + suffix, norm);
-    WriteIniString(section, kNormPos, norm);
+    WriteChangedString(section, std::string(kNormPos) + suffix, norm);
+    WriteChangedString(section, kNormPos, norm);
 }
 
 std::string TFormPlacement::ReadIniString(const std::string& section, const std::string& key,
@@ -407,6 +463,52 @@ void TFormStorage::RestorePlacement()
     RestoreProperties();
 }
 
+void TFormStorage::SaveWritten()
+{
+    TFormPlacement::SaveWritten();
+    for (const std::string& entry : m_storedProps) {
+        std::string component;
+        std::string property;
+        TValueListStrings* strings = resolveEntry(entry, component, property);
+        if (!strings)
+            continue;
+        ListState& state = m_lists[listSection(component, property)];
+        if (!state.pending)
+            continue;
+        // What the file took in from others comes into the window too.
+        if (strings->Lines() != *state.pending)
+            strings->Assign(*state.pending);
+        state.base = std::move(state.pending);
+        state.pending.reset();
+    }
+}
+
+std::optional<std::vector<std::string>> TFormStorage::readList(const std::string& section)
+{
+    const int count = IniTextToInt(trimmed(m_ini->ReadString(section, kCount, "0")), 0);
+    // A count beyond any real table is a damaged file: it holds no list.
+    if (count <= 0 || count > kMaxStoredLines)
+        return std::nullopt;
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        lines.push_back(m_ini->ReadString(section, "Item" + std::to_string(i), ""));
+    return lines;
+}
+
+void TFormStorage::writeList(const std::string& section, const std::vector<std::string>& lines)
+{
+    m_ini->EraseSection(section);
+    if (lines.empty())
+        return;
+    WriteIniString(section, kCount, std::to_string(lines.size()));
+    std::string key;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        key = "Item" + std::to_string(i);
+        WriteIniString(section, key, lines[i]);
+    }
+}
+
 void TFormStorage::SaveProperties()
 {
     for (const std::string& entry : m_storedProps) {
@@ -416,15 +518,41 @@ void TFormStorage::SaveProperties()
         if (!strings)
             continue;
         const std::string section = listSection(component, property);
-        m_ini->EraseSection(section);
-        const int count = strings->Count();
-        if (count > 0) {
-            WriteIniString(section, kCount, std::to_string(count));
-            std::string key;
-            for (int i = 0; i < count; ++i) {
-                key = "Item" + std::to_string(i);
-                WriteIniString(section, key, strings->Get(i));
-            }
+        const std::optional<std::vector<std::string>> theirs = readList(section);
+        ListState& state = m_lists[section];
+        // Without a list in the file, or one this window never read, the window's list is the table.
+        std::vector<std::string> result =
+            theirs && state.base ? MergeTables(*state.base, strings->Lines(), *theirs) : strings->Lines();
+        if (!theirs || result != *theirs)
+            writeList(section, result);
+        state.pending = std::move(result);
+    }
+}
+
+void TFormStorage::takeInFile(bool merge)
+{
+    for (const std::string& entry : m_storedProps) {
+        try {
+            std::string component;
+            std::string property;
+            TValueListStrings* strings = resolveEntry(entry, component, property);
+            if (!strings)
+                continue;
+            const std::string section = listSection(component, property);
+            std::optional<std::vector<std::string>> theirs = readList(section);
+            // A file without the list leaves the window's as it is.
+            if (!theirs)
+                continue;
+            ListState& state = m_lists[section];
+            std::vector<std::string> merged =
+                merge && state.base ? MergeTables(*state.base, strings->Lines(), *theirs) : *theirs;
+            if (merged != strings->Lines())
+                strings->Assign(std::move(merged));
+            state.base = std::move(theirs);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception&) {
+            // A list that cannot be read keeps what it holds; the file is read again next time.
         }
     }
 }
@@ -432,32 +560,27 @@ void TFormStorage::SaveProperties()
 void TFormStorage::RestoreProperties()
 {
     // After a save that failed, the lists hold edits the file never received: the older values of
-    // the file must not replace them. The next save that succeeds writes them.
-    if (Unwritten())
+    // the file must not replace them. The next save that succeeds merges them with the file.
+    if (!Unwritten())
+        takeInFile(false);
+}
+
+void TFormStorage::FollowFile()
+{
+    // An open window is never changed under the operator's hands: it merges when it closes.
+    if (!Active || !Restored() || Unwritten() || m_window.Visible())
+        return;
+    const std::string stamp = platform::ProfileFileStamp(IniFileName.c_str());
+    if (stamp == FileStamp)
         return;
     try {
-        for (const std::string& entry : m_storedProps) {
-            try {
-                std::string component;
-                std::string property;
-                TValueListStrings* strings = resolveEntry(entry, component, property);
-                if (!strings)
-                    continue;
-                (void)trimmed(m_ini->ReadString(IniSection, component + "_" + property, ""));
-                const std::string section = listSection(component, property);
-                const int count = IniTextToInt(trimmed(m_ini->ReadString(section, kCount, "0")), 0);
-                // A count beyond any real table is a damaged file; the list stays as it is.
-                if (count <= 0 || count > kMaxStoredLines)
-                    continue;
-                std::vector<std::string> lines;
-                lines.reserve(static_cast<std::size_t>(count));
-                for (int i = 0; i < count; ++i)
-                    lines.push_back(m_ini->ReadString(section, "Item" + std::to_string(i), ""));
-                strings->Assign(std::move(lines));
-            } catch (...) {
-                // A property that cannot be restored keeps what it holds.
-            }
-        }
-    } catch (...) {
+        IniSession session(m_ini, IniFileName);
+        takeInFile(true);
+        session.release();
+        FileStamp = stamp;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        // Reading never writes, so a release cannot fail here; the window keeps its lists.
     }
 }

@@ -2,7 +2,9 @@
 
 #include "storage/form_window.h"
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,19 @@ public:
 protected:
     virtual void SavePlacement();
     virtual void RestorePlacement();
+    // Called once a save has reached the file.
+    virtual void SaveWritten();
+
+    // Writes `value` (quoted as WriteIniString does) only when it differs from what this window last
+    // read or wrote there, so that a save never undoes another program's newer value of a key this
+    // window did not change.
+    void WriteChangedString(const std::string& section, const std::string& key, const std::string& value);
+    // Remembers what the file holds under `key` now, as the value the window last read.
+    void RememberIniValue(const std::string& section, const std::string& key);
+
+    // What identified the file on disk when this window last read or wrote it (see
+    // platform::ProfileFileStamp()).
+    std::string FileStamp;
 
     void ReadWindowPlacement(bool loadState, bool loadPosition);
     void WriteWindowPlacement();
@@ -74,6 +89,10 @@ private:
     bool m_saved = false;
     bool m_destroying = false;
     bool m_unwritten = false;
+    // The values of the window's keys as last read or written ("section\nkey", folded to lower case);
+    // nothing for a key the file did not hold. Writes of a save wait in m_pending until it succeeds.
+    std::map<std::string, std::optional<std::string>> m_known;
+    std::map<std::string, std::optional<std::string>> m_pending;
 };
 
 // A TFormPlacement that also keeps the string-list properties named in StoredProps
@@ -87,9 +106,15 @@ public:
     // Sets the list and resolves it against the window's components at once.
     void SetStoredProps(std::vector<std::string> props);
 
+    // Takes in what changed in the file since this window last read or wrote it, when it changed:
+    // one status query of the file, and a read only when its stamp moved. The stored lists are merged
+    // (see MergeTables()), so what the operator changed and has not saved yet stays.
+    void FollowFile();
+
 protected:
     void SavePlacement() override;
     void RestorePlacement() override;
+    void SaveWritten() override;
     virtual void SaveProperties();
     virtual void RestoreProperties();
 
@@ -100,5 +125,19 @@ private:
     TValueListStrings* resolveEntry(const std::string& entry, std::string& component,
                                     std::string& property) const;
 
+    // Each stored list as this window last read or wrote it, by section.
+    struct ListState
+    {
+        std::optional<std::vector<std::string>> base;    // nothing until the list was read or written
+        std::optional<std::vector<std::string>> pending; // what a save writes, until it succeeds
+    };
+    // The list the file holds under `section`, or nothing when it holds none (no positive "Count").
+    std::optional<std::vector<std::string>> readList(const std::string& section);
+    void writeList(const std::string& section, const std::vector<std::string>& lines);
+    // Takes in the lists the file holds now: in place of the window's, or merged with them (see
+    // FollowFile()).
+    void takeInFile(bool merge);
+
     std::vector<std::string> m_storedProps;
+    std::map<std::string, ListState> m_lists;
 };
