@@ -1,8 +1,10 @@
 #include "core/exceptions.h"
 #include "core/value_list_strings.h"
 #include "launch/default_launch_table.h"
+#include "platform/profile.h"
 #include "storage/form_storage.h"
 #include "storage/ini_file.h"
+#include "storage/table_merge.h"
 #include "tests/support/recording_window.h"
 
 #include <gtest/gtest.h>
@@ -193,6 +195,82 @@ TEST(FormStorageSave, ShorterAndEmptyTables)
     table.Clear();
     storage.SaveToIni();
     EXPECT_EQ(readBytes(ini), "[S]\r\nFormVersion=0\r\n");
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(TableMerge, ThreeWay)
+{
+    const struct
+    {
+        const char* what;
+        Lines base, ours, theirs, merged;
+    } cases[] = {
+        {"file unchanged: the operator's list as it stands",
+         {"a=1", "b=2"},
+         {"b=2", "a=1", "a=1"},
+         {"a=1", "b=2"},
+         {"b=2", "a=1", "a=1"}},
+        {"operator changed nothing: the file's list", {"a=1"}, {"a=1"}, {"x", "a=2"}, {"x", "a=2"}},
+        {"different names: both changes, the file's order",
+         {"a=1", "b=2"},
+         {"a=9", "b=2"},
+         {"b=3", "a=1", "c=4"},
+         {"b=3", "a=9", "c=4"}},
+        {"the operator's removal and addition win",
+         {"a=1", "b=2"},
+         {"a=1", "d=5"},
+         {"a=1", "b=3", "c=4"},
+         {"a=1", "c=4", "d=5"}},
+        {"same name changed on both sides, case ignored",
+         {"CimE=1", "x=0"},
+         {"cime=2", "x=0"},
+         {"CIME=3", "x=0", "y=1"},
+         {"cime=2", "x=0", "y=1"}},
+        {"the file removed what the operator changed: it comes back",
+         {"a=1", "b=2"},
+         {"a=1", "b=7"},
+         {"a=1"},
+         {"a=1", "b=7"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MergeTables(c.base, c.ours, c.theirs), c.merged) << c.what;
+}
+
+// What another panel or an administrator writes into the file meanwhile.
+void writeOutside(const std::string& ini, const std::vector<std::pair<const char*, const char*>>& values)
+{
+    for (const auto& [key, value] : values) {
+        const std::string section = std::string(key) == "NormPos" ? "S" : "S.Verknuepfungseditor_Strings";
+        ASSERT_TRUE(platform::WritePrivateProfileStringA(section.c_str(), key, value, ini.c_str()));
+    }
+    ASSERT_TRUE(platform::WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str()));
+}
+
+TEST(FormStorageShared, ASaveKeepsOutsideEditsAndAFollowTakesThemIn)
+{
+    Restore r("[S]\r\nNormPos=1,2,300,400\r\n[S.Verknuepfungseditor_Strings]\r\nCount=2\r\nItem0=a=1\r\n"
+              "Item1=b=2\r\n");
+    writeOutside(r.ini, {{"NormPos", "7,8,300,400"}, {"Item0", "a=outside"}});
+    // Nobody touched this window: its save leaves the file's newer values and takes them in.
+    r.storage->SaveToIni();
+    EXPECT_EQ(r.table.Lines(), (Lines{"a=outside", "b=2"}));
+    EXPECT_EQ(r.storage->ReadIniString("S", "NormPos", ""), "7,8,300,400");
+
+    r.table.Put(1, "b=mine");
+    writeOutside(r.ini, {{"Item0", "a=second"}, {"Count", "3"}, {"Item2", "c=3"}});
+    r.storage->SaveToIni();
+    EXPECT_EQ(r.table.Lines(), (Lines{"a=second", "b=mine", "c=3"}));
+    EXPECT_EQ(Restore(readBytes(r.ini)).table.Lines(), r.table.Lines());
+
+    // A launch looks at the file first; an open settings window is left alone until it closes.
+    writeOutside(r.ini, {{"Item1", "b=admin"}});
+    r.storage->FollowFile();
+    EXPECT_EQ(r.table.Get(1), "b=admin");
+    r.window.visible = true;
+    writeOutside(r.ini, {{"Item1", "b=later"}});
+    r.storage->FollowFile();
+    EXPECT_EQ(r.table.Get(1), "b=admin");
 }
 
 } // namespace
