@@ -1,26 +1,32 @@
 // The file side of the profile functions: which file a name stands for, reading it without ever
 // blocking, the advisory lock, and writing it out so that a crash never leaves it half written and
-// the file keeps what identifies it (links, owner, group, mode). The content itself is an
-// IniDocument.
+// the file keeps what identifies it (links, owner, group, mode, access control lists, extended
+// attributes). The content itself is an IniDocument.
 #include "platform/profile.h"
 
 #include "platform/blanks.h"
 #include "platform/ini_document.h"
 #include "platform/native_path.h"
 
+#include <acl/libacl.h>
+#include <algorithm>
+#include <attr/libattr.h>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <mutex>
 #include <optional>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -365,12 +371,58 @@ FileKind readRegular(const std::string& path, std::string& content, Stamp& stamp
     return FileKind::Regular;
 }
 
+// True when user `uid` belongs to group `gid`.
+bool inGroup(uid_t uid, gid_t gid)
+{
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return false;
+    if (found->pw_gid == gid)
+        return true;
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (::getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<std::size_t>(count));
+        if (::getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count) < 0)
+            return false;
+    }
+    groups.resize(static_cast<std::size_t>(count));
+    return std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
+// The previous content of a killed write-through of `target`, when there is one that counts: a
+// plain file of its own made by someone who could write the file (root, its owner, a member of
+// its group when the group may write, anyone when everybody may). Whatever else lies there (planted
+// by another user in a shared folder, say) never changes the table and is left alone.
+bool trustedBackup(const std::string& target)
+{
+    struct stat backup;
+    struct stat file;
+    if (::lstat(besideName(target, ".previous").c_str(), &backup) != 0 || !S_ISREG(backup.st_mode) ||
+        backup.st_nlink != 1 || ::stat(target.c_str(), &file) != 0)
+        return false;
+    return backup.st_uid == 0 || backup.st_uid == file.st_uid || (file.st_mode & S_IWOTH) != 0 ||
+           ((file.st_mode & S_IWGRP) != 0 && inGroup(backup.st_uid, file.st_gid));
+}
+
+// Gives the file open as `to` the access control list and the extended attributes of `from`;
+// false when some of them could not be given.
+bool copyAccess(const std::string& from, int fromFd, const std::string& to, int toFd)
+{
+    return ::perm_copy_fd(from.c_str(), fromFd, to.c_str(), toFd, nullptr) == 0 &&
+           ::attr_copy_fd(from.c_str(), fromFd, to.c_str(), toFd, nullptr, nullptr) == 0;
+}
+
 // A save that writes through the file itself first keeps the file's previous content in
 // ".<name>.previous" and removes it once the file is complete. Finding it means such a save was
 // killed and the file may be torn: under the lock the previous content is put back.
 bool restorePrevious(const std::string& target)
 {
     const std::string previous = besideName(target, ".previous");
+    if (!trustedBackup(target))
+        return true;
     const FileDescriptor from(openFile(previous, O_RDONLY | O_NOFOLLOW));
     if (!from.valid())
         return errno == ENOENT;
@@ -389,12 +441,12 @@ FileKind readCurrent(const std::string& target, std::string& content, Stamp& sta
 {
     const std::string previous = besideName(target, ".previous");
     for (int attempt = 0;; ++attempt) {
-        struct stat st;
-        if (::lstat(previous.c_str(), &st) == 0) {
+        const bool backup = trustedBackup(target);
+        if (backup) {
             if (locked && attempt < 3 && restorePrevious(target))
                 continue;
             Stamp unused;
-            if (S_ISREG(st.st_mode) && readRegular(previous, content, unused, failed) == FileKind::Regular) {
+            if (readRegular(previous, content, unused, failed) == FileKind::Regular) {
                 stamp = stampOfPath(target);
                 return FileKind::Regular;
             }
@@ -402,7 +454,7 @@ FileKind readCurrent(const std::string& target, std::string& content, Stamp& sta
         const FileKind kind = readRegular(target, content, stamp, failed, !locked);
         // A write through the file may have begun while it was read: then read again.
         if (kind != FileKind::Regular || locked || attempt >= 3 ||
-            (::lstat(previous.c_str(), &st) != 0 && stampOfPath(target) == stamp))
+            (!trustedBackup(target) && stampOfPath(target) == stamp))
             return kind;
     }
 }
@@ -503,8 +555,8 @@ enum class Replaced
 };
 
 // Writes the document to a temporary file beside `target`, flushes it to disk and renames it over
-// `target`, with the old file's owner, group and mode. When this process cannot give the new file
-// that owner or group, nothing is replaced.
+// `target`, with the old file's owner, group, mode, access list and extended attributes. When this
+// process cannot give the new file all of them, nothing is replaced.
 Replaced replaceByRename(const std::string& target, const IniDocument& doc, const struct stat* old)
 {
     TempFile temp;
@@ -516,8 +568,15 @@ Replaced replaceByRename(const std::string& target, const IniDocument& doc, cons
     if (old && (mine.st_uid != old->st_uid || mine.st_gid != old->st_gid) &&
         ::fchown(temp.fd(), old->st_uid, old->st_gid) != 0)
         return Replaced::OwnerRefused;
-    if (::fchmod(temp.fd(), old ? (old->st_mode & 07777) : newFileMode()) != 0 ||
-        !writeDocument(temp.fd(), doc) || !temp.renameTo(target))
+    if (::fchmod(temp.fd(), old ? (old->st_mode & 07777) : newFileMode()) != 0)
+        return Replaced::Failed;
+    if (old) {
+        // A file whose access list or attributes the new one could not take is written through.
+        const FileDescriptor current(openFile(target, O_RDONLY | O_NOFOLLOW));
+        if (!current.valid() || !copyAccess(target, current.get(), "", temp.fd()))
+            return Replaced::OwnerRefused;
+    }
+    if (!writeDocument(temp.fd(), doc) || !temp.renameTo(target))
         return Replaced::Failed;
     syncFolder(folderOf(target));
     return Replaced::Done;
@@ -531,9 +590,16 @@ bool writeThrough(const std::string& target, const IniDocument& doc, const struc
     struct stat st;
     if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_ino != old.st_ino)
         return false;
+    // The backup is for those who may write the file: it takes the file's group where this process
+    // may give it, its mode and its access list.
     TempFile previous;
-    if (!previous.create(target) || ::fchmod(previous.fd(), old.st_mode & 0666) != 0 ||
-        !copyInto(file.get(), previous.fd()) || !previous.renameTo(besideName(target, ".previous")))
+    if (!previous.create(target))
+        return false;
+    (void)::fchown(previous.fd(), static_cast<uid_t>(-1), old.st_gid);
+    if (::fchmod(previous.fd(), old.st_mode & 0666) != 0)
+        return false;
+    (void)copyAccess(target, file.get(), "", previous.fd());
+    if (!copyInto(file.get(), previous.fd()) || !previous.renameTo(besideName(target, ".previous")))
         return false;
     syncFolder(folderOf(target));
     if (::lseek(file.get(), 0, SEEK_SET) != 0 || !writeDocument(file.get(), doc)) {
@@ -588,9 +654,8 @@ Profile& profileOf(const std::string& path)
         bool failed = false;
         bool locked = false;
         ProfileLock lock;
-        struct stat st;
         // A killed write through the file is repaired by the first reader that can.
-        if (::lstat(besideName(target, ".previous").c_str(), &st) == 0 && canWrite(target))
+        if (trustedBackup(target) && canWrite(target))
             locked = lock.acquire(target, std::chrono::milliseconds(0));
         readCurrent(target, content, stamp, failed, locked);
         profile.doc.emplace(std::move(content));
@@ -612,7 +677,7 @@ bool writeOut(const std::string& path, IniDocument& doc, const Stamp& readStamp)
     if (!lock.acquire(target, kLockWait))
         return false;
     const std::string previous = besideName(target, ".previous");
-    const bool hadPrevious = ::access(previous.c_str(), F_OK) == 0;
+    const bool hadPrevious = trustedBackup(target);
     if (hadPrevious || !(stampOfPath(target) == readStamp)) {
         // Someone else wrote the file since we read it, or a save of it was killed: take the file
         // as it is now and put our writes on top.

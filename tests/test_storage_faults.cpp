@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <random>
 #include <sys/file.h>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -405,6 +407,43 @@ TEST(StorageFaults, SharedGroupFileKeepsOwnerGroupAndMode)
     EXPECT_EQ(out, "Unable to write to " + ini + "\n");
     expectKept("stranger");
     EXPECT_EQ(namesIn(shared), std::vector<std::string>{"Ventiro.ini"});
+}
+
+// In a sticky folder everyone may write to: an operator given write access by an access list keeps
+// it after the owner's save, an extended attribute stays too, and a backup a stranger planted
+// beside the file never changes the table.
+TEST(StorageFaults, AccessListsStayAndPlantedBackupsAreIgnored)
+{
+    if (!isRoot())
+        GTEST_SKIP() << "needs root to act as other users";
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::string shared = dir.file("shared");
+    ASSERT_EQ(::mkdir(shared.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const std::string ini = shared + "/Ventiro.ini";
+    const std::string table = "[S.Verknuepfungseditor_Strings]\r\nCount=1\r\nItem0=CimE=C:\\cim.exe\r\n";
+    writeBytes(ini, table);
+    ASSERT_EQ(::chown(ini.c_str(), kOwner, kOwner), 0);
+    ASSERT_EQ(::chmod(ini.c_str(), 0644), 0);
+    ASSERT_EQ(std::system(("setfacl -m u:" + std::to_string(kStranger) + ":rw " + ini).c_str()), 0);
+    ASSERT_EQ(::setxattr(ini.c_str(), "user.station", "7", 1, 0), 0);
+
+    EXPECT_EQ(runHelper({"save", ini, "Owner", "10", "o"}, nullptr, kOwner), 0);
+    EXPECT_EQ(runHelper({"save", ini, "Stranger", "10", "s"}, nullptr, kStranger), 0);
+    EXPECT_EQ(lastItem(ini, "Owner", 10), "Name9=" + std::string(40, 'o'));
+    char value[8] = {};
+    EXPECT_EQ(::getxattr(ini.c_str(), "user.station", value, sizeof value), 1);
+    EXPECT_STREQ(value, "7");
+
+    const std::string planted = shared + "/.Ventiro.ini.previous";
+    writeBytes(planted, "[S.Verknuepfungseditor_Strings]\r\nCount=1\r\nItem0=CimE=/tmp/planted.sh\r\n");
+    ASSERT_EQ(::chown(planted.c_str(), kMember, kMember), 0);
+    std::string seen;
+    EXPECT_EQ(runHelper({"read", ini, "S.Verknuepfungseditor_Strings", "Item0"}, &seen, kOwner), 0);
+    EXPECT_EQ(seen, "CimE=C:\\cim.exe\n");
+    EXPECT_EQ(runHelper({"save", ini, "Owner", "10", "p"}, nullptr, kOwner), 0);
+    EXPECT_EQ(readBytes(ini).find("planted"), std::string::npos);
 }
 
 TEST(StorageFaults, ReadOnlyFileIsNotReplacedByRoot)
