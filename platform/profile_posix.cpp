@@ -242,6 +242,28 @@ LockTry lockBefore(int fd, bool shared, std::chrono::steady_clock::time_point de
     }
 }
 
+// The files whose lock another process held past a whole wait, and when. The saves and reads that
+// follow at once (the other window of the same close, say) do not wait for it again, so that one
+// close waits once.
+std::unordered_map<std::string, std::chrono::steady_clock::time_point> g_lockGaveUp;
+
+// How long to wait for the lock of `target` now.
+std::chrono::milliseconds lockWaitFor(const std::string& target)
+{
+    const auto gaveUp = g_lockGaveUp.find(target);
+    if (gaveUp != g_lockGaveUp.end() && std::chrono::steady_clock::now() - gaveUp->second < 2 * kLockWait)
+        return std::chrono::milliseconds(0);
+    return kLockWait;
+}
+
+void noteLockResult(const std::string& target, bool taken)
+{
+    if (taken)
+        g_lockGaveUp.erase(target);
+    else
+        g_lockGaveUp[target] = std::chrono::steady_clock::now();
+}
+
 bool sameFile(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -331,11 +353,14 @@ FileKind readRegular(const std::string& path, std::string& content, Stamp& stamp
     }
     if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileSize)
         return FileKind::Unusable;
-    if (shared &&
-        lockBefore(fd.get(), true, std::chrono::steady_clock::now() + kLockWait) == LockTry::Taken &&
-        ::fstat(fd.get(), &st) != 0) {
-        failed = true;
-        return FileKind::Unusable;
+    if (shared) {
+        const LockTry lock = lockBefore(fd.get(), true, std::chrono::steady_clock::now() + lockWaitFor(path));
+        if (lock != LockTry::Refused)
+            noteLockResult(path, lock == LockTry::Taken);
+        if (lock == LockTry::Taken && ::fstat(fd.get(), &st) != 0) {
+            failed = true;
+            return FileKind::Unusable;
+        }
     }
     if (st.st_size > kMaxFileSize)
         return FileKind::Unusable;
@@ -674,7 +699,9 @@ bool writeOut(const std::string& path, IniDocument& doc, const Stamp& readStamp)
     if (!canWrite(target))
         return false;
     ProfileLock lock;
-    if (!lock.acquire(target, kLockWait))
+    const bool locked = lock.acquire(target, lockWaitFor(target));
+    noteLockResult(target, locked);
+    if (!locked)
         return false;
     const std::string previous = besideName(target, ".previous");
     const bool hadPrevious = trustedBackup(target);

@@ -7,6 +7,7 @@
 #include "storage/ini_file.h"
 #include "storage/table_merge.h"
 
+#include <chrono>
 #include <cstdio>
 #include <new>
 
@@ -59,6 +60,30 @@ std::string fourInts(int a, int b, int c, int d)
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%d,%d,%d,%d", a, b, c, d);
     return buffer;
+}
+
+// A close saves every window, one after the other: a file that cannot be written is reported once
+// for all of them, not once per window. The same failure again within this time is not shown.
+constexpr std::chrono::seconds kSameFailure(15);
+std::string g_lastFailure;
+std::chrono::steady_clock::time_point g_lastFailureAt;
+
+void reportSaveFailure(IFormWindow& window, std::exception_ptr error)
+{
+    std::string text;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        text = e.what();
+    } catch (...) {
+        // Shown as it is below.
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const bool repeated = !text.empty() && text == g_lastFailure && now - g_lastFailureAt < kSameFailure;
+    g_lastFailure = text;
+    g_lastFailureAt = now;
+    if (!repeated)
+        window.HandleException(error);
 }
 
 // Releases the INI object of one restore or save. Leaving by an exception releases it without
@@ -124,7 +149,7 @@ void TFormPlacement::closeQueryHook(bool& canClose)
         try {
             SaveToIni();
         } catch (...) {
-            m_window.HandleException(std::current_exception());
+            reportSaveFailure(m_window, std::current_exception());
         }
     }
 }
@@ -136,7 +161,7 @@ void TFormPlacement::destroyHook()
         try {
             SaveToIni();
         } catch (...) {
-            m_window.HandleException(std::current_exception());
+            reportSaveFailure(m_window, std::current_exception());
         }
         m_destroying = false;
     }
@@ -219,6 +244,7 @@ void TFormPlacement::SaveToIni()
     SaveWritten();
     m_unwritten = false;
     m_saved = true;
+    g_lastFailure.clear();
 }
 
 void TFormPlacement::SaveWritten()
