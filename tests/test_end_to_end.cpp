@@ -288,6 +288,65 @@ TEST_F(EndToEnd, ValueTypedInTheSettingsWindowIsSavedAtCloseAndUsedByTheNextClic
     EXPECT_EQ(storedTable(readIni(ini())).front(), "CimE=" + typed);
 }
 
+// Two stations share one table through symbolic links to a central file, and the administrator
+// edits that file while both panels run: each click uses what the file holds now, an edit made in
+// one panel reaches the other, and closing a panel nobody touched undoes nothing.
+TEST_F(EndToEnd, TwoPanelsOnOneLinkedTableLoseNoEditAndFollowTheFile)
+{
+    const fs::path central = m_dir / "central" / "Ventiro.ini";
+    fs::create_directories(central.parent_path());
+    fs::create_directories(m_dir / "station");
+    fs::copy_file(VENTIRO_BINARY, m_dir / "station" / "ventiro");
+    TValueListStrings table(DefaultLaunchTable());
+    const auto put = [&table](const std::string& key, const std::string& command) {
+        table.Put(table.IndexOfName(key), key + "=" + command);
+    };
+    put("CimE", recorder() + " [-old]");
+    put("Simula", recorder() + " [-sim]");
+    writeFile(central, iniFileOf(table.Lines()));
+    fs::create_symlink(central, ini());
+    fs::create_symlink(central, m_dir / "station" / "Ventiro.ini");
+
+    const std::uint32_t first = start();
+    ASSERT_NE(first, 0u);
+    Process other({(m_dir / "station" / "ventiro").string()}, m_dir / "elsewhere", m_dir / "station.log");
+    const std::uint32_t second = waitForWindow(other.Pid(), "^Ventiro");
+    ASSERT_NE(second, 0u) << readFile(m_dir / "station.log");
+    // Both open at the same place: the one clicked comes to the top first.
+    const auto raise = [](std::uint32_t window) {
+        ASSERT_EQ(runTool({"xdotool", "windowraise", std::to_string(window)}).code, 0);
+    };
+
+    put("Simula", recorder() + " [-admin]");
+    writeFile(central, iniFileOf(table.Lines()));
+    raise(first);
+    EXPECT_EQ(launchAndRecord(first, "Simula").front(), "-ADMIN");
+
+    raise(second);
+    clickAt(second, PanelXServer::Button("Einstellungen"));
+    const std::uint32_t settings = waitForWindow(other.Pid(), "^Einstellungen$");
+    ASSERT_NE(settings, 0u) << readFile(m_dir / "station.log");
+    keys(settings, {"ctrl+Up", "ctrl+a"});
+    typeText(recorder() + " [-mine]");
+    closeFromOutside(settings);
+    EXPECT_TRUE(waitFor([&] { return visibleWindow(other.Pid(), "^Einstellungen$") == 0; }));
+    EXPECT_TRUE(
+        waitFor([&] { return storedTable(readIni(central)).front() == "CimE=" + recorder() + " [-mine]"; }));
+    raise(first);
+    EXPECT_EQ(launchAndRecord(first, "CimE").front(), "-MINE");
+
+    EXPECT_EQ(closeAndWait(first), 0);
+    closeFromOutside(second);
+    EXPECT_EQ(other.WaitForExit(), 0);
+    const std::vector<std::string> stored = storedTable(readIni(central));
+    ASSERT_EQ(stored.size(), table.Lines().size());
+    EXPECT_EQ(stored[static_cast<std::size_t>(table.IndexOfName("CimE"))], "CimE=" + recorder() + " [-mine]");
+    EXPECT_EQ(stored[static_cast<std::size_t>(table.IndexOfName("Simula"))],
+              "Simula=" + recorder() + " [-admin]");
+    EXPECT_TRUE(fs::is_symlink(ini()));
+    EXPECT_TRUE(fs::is_symlink(m_dir / "station" / "Ventiro.ini"));
+}
+
 TEST_F(EndToEnd, TerminationRequestWhileEditingSavesEverythingAndEndsWithZero)
 {
     writeTable({{"CimE", recorder() + " [-old]"}});
