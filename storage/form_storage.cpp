@@ -499,27 +499,47 @@ void TFormStorage::SaveWritten()
         if (!strings)
             continue;
         ListState& state = m_lists[listSection(component, property)];
-        if (!state.pending)
+        if (!state.pending) {
+            // The list was not read: what the file holds of it comes in at the next follow.
+            FileStamp.clear();
             continue;
+        }
         // What the file took in from others comes into the window too.
-        if (strings->Lines() != *state.pending)
-            strings->Assign(*state.pending);
+        if (state.pendingLines)
+            strings->Assign(std::move(*state.pendingLines));
         state.base = std::move(state.pending);
         state.pending.reset();
+        state.pendingLines.reset();
     }
+}
+
+int TFormStorage::storedCount(const std::string& section)
+{
+    const int count = IniTextToInt(trimmed(m_ini->ReadString(section, kCount, "0")), 0);
+    return count <= 0 || count > kMaxStoredLines ? 0 : count;
 }
 
 std::optional<std::vector<std::string>> TFormStorage::readList(const std::string& section)
 {
-    const int count = IniTextToInt(trimmed(m_ini->ReadString(section, kCount, "0")), 0);
-    // A count beyond any real table is a damaged file: it holds no list.
-    if (count <= 0 || count > kMaxStoredLines)
+    const int count = storedCount(section);
+    if (count == 0)
         return std::nullopt;
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         lines.push_back(m_ini->ReadString(section, "Item" + std::to_string(i), ""));
     return lines;
+}
+
+std::optional<TableDigest> TFormStorage::readDigest(const std::string& section)
+{
+    const int count = storedCount(section);
+    if (count == 0)
+        return std::nullopt;
+    TableDigest digest;
+    for (int i = 0; i < count; ++i)
+        digest.Add(m_ini->ReadString(section, "Item" + std::to_string(i), ""));
+    return digest;
 }
 
 void TFormStorage::writeList(const std::string& section, const std::vector<std::string>& lines)
@@ -544,14 +564,24 @@ void TFormStorage::SaveProperties()
         if (!strings)
             continue;
         const std::string section = listSection(component, property);
-        const std::optional<std::vector<std::string>> theirs = readList(section);
         ListState& state = m_lists[section];
-        // Without a list in the file, or one this window never read, the window's list is the table.
-        std::vector<std::string> result =
-            theirs && state.base ? MergeTables(*state.base, strings->Lines(), *theirs) : strings->Lines();
-        if (!theirs || result != *theirs)
-            writeList(section, result);
-        state.pending = std::move(result);
+        const std::vector<std::string>& ours = strings->Lines();
+        // A list the operator did not change leaves the file's as it is, whatever that is now.
+        if (state.base && state.base->Matches(ours))
+            continue;
+        // Without a list in the file, one this window never read, or one unchanged since, the
+        // window's list is the table; else the two are merged.
+        const std::optional<TableDigest> theirs = state.base ? readDigest(section) : std::nullopt;
+        if (theirs && !(*theirs == *state.base)) {
+            std::vector<std::string> merged = MergeTables(*state.base, ours, *readList(section));
+            writeList(section, merged);
+            state.pending = TableDigest::Of(merged);
+            if (merged != ours)
+                state.pendingLines = std::move(merged);
+        } else {
+            writeList(section, ours);
+            state.pending = TableDigest::Of(ours);
+        }
     }
 }
 
@@ -570,11 +600,15 @@ void TFormStorage::takeInFile(bool merge)
             if (!theirs)
                 continue;
             ListState& state = m_lists[section];
-            std::vector<std::string> merged =
-                merge && state.base ? MergeTables(*state.base, strings->Lines(), *theirs) : *theirs;
-            if (merged != strings->Lines())
-                strings->Assign(std::move(merged));
-            state.base = std::move(theirs);
+            TableDigest digest = TableDigest::Of(*theirs);
+            if (merge && state.base && !state.base->Matches(strings->Lines())) {
+                std::vector<std::string> merged = MergeTables(*state.base, strings->Lines(), *theirs);
+                if (merged != strings->Lines())
+                    strings->Assign(std::move(merged));
+            } else if (!merge || !digest.Matches(strings->Lines())) {
+                strings->Assign(std::move(*theirs));
+            }
+            state.base = std::move(digest);
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception&) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/form_window.h"
+#include "storage/table_merge.h"
 
 #include <map>
 #include <memory>
@@ -128,11 +129,19 @@ private:
     // Each stored list as this window last read or wrote it, by section.
     struct ListState
     {
-        std::optional<std::vector<std::string>> base;    // nothing until the list was read or written
-        std::optional<std::vector<std::string>> pending; // what a save writes, until it succeeds
+        std::optional<TableDigest> base; // nothing until the list was read or written
+        // What a save writes, until it succeeds: its digest, and the lines when they differ from
+        // the window's (a merge).
+        std::optional<TableDigest> pending;
+        std::optional<std::vector<std::string>> pendingLines;
     };
-    // The list the file holds under `section`, or nothing when it holds none (no positive "Count").
+    // The number of lines the file holds under `section`, or 0 when it holds no list (no positive
+    // "Count", or one beyond any real table).
+    int storedCount(const std::string& section);
+    // The list the file holds under `section`, or nothing when it holds none.
     std::optional<std::vector<std::string>> readList(const std::string& section);
+    // The digest of that list, without keeping its lines.
+    std::optional<TableDigest> readDigest(const std::string& section);
     void writeList(const std::string& section, const std::vector<std::string>& lines);
     // Takes in the lists the file holds now: in place of the window's, or merged with them (see
     // FollowFile()).

@@ -1,7 +1,31 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+// What a merge needs to know of a stored list as this program last read or wrote it: for each line,
+// in order, a fingerprint of its name (without regard to case) and of the whole line. It takes a
+// fraction of the lines' memory, so a window can keep it beside a table of a million lines.
+class TableDigest
+{
+public:
+    static TableDigest Of(const std::vector<std::string>& lines);
+    // Adds the next line.
+    void Add(const std::string& line);
+    // True when `lines` are the digested lines, in the same order.
+    bool Matches(const std::vector<std::string>& lines) const;
+    bool operator==(const TableDigest&) const = default;
+
+    // The name's fingerprint of a line: a line without "=" is known only by its whole text.
+    static std::uint64_t NameOf(const std::string& line);
+    static std::uint64_t LineOf(const std::string& line);
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>>& Lines() const { return m_lines; }
+
+private:
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_lines; // name, line
+};
 
 // Three-way merge of a stored list of "Name=Command" lines, by name without regard to case:
 // `base` is the list as this program last read or wrote it, `ours` what the operator made of it
@@ -9,6 +33,11 @@
 // every other line is the file's, in the file's order, and lines new to the file follow them. When
 // the file did not change since `base`, the result is `ours` as it stands (order and duplicates
 // included); when the operator changed nothing, it is `theirs`.
-std::vector<std::string> MergeTables(const std::vector<std::string>& base,
-                                     const std::vector<std::string>& ours,
+std::vector<std::string> MergeTables(const TableDigest& base, const std::vector<std::string>& ours,
                                      const std::vector<std::string>& theirs);
+inline std::vector<std::string> MergeTables(const std::vector<std::string>& base,
+                                            const std::vector<std::string>& ours,
+                                            const std::vector<std::string>& theirs)
+{
+    return MergeTables(TableDigest::Of(base), ours, theirs);
+}

@@ -252,8 +252,9 @@ TEST(FormStorageShared, ASaveKeepsOutsideEditsAndAFollowTakesThemIn)
     Restore r("[S]\r\nNormPos=1,2,300,400\r\n[S.Verknuepfungseditor_Strings]\r\nCount=2\r\nItem0=a=1\r\n"
               "Item1=b=2\r\n");
     writeOutside(r.ini, {{"NormPos", "7,8,300,400"}, {"Item0", "a=outside"}});
-    // Nobody touched this window: its save leaves the file's newer values and takes them in.
+    // Nobody touched this window: its save leaves the file's newer values; the next launch uses them.
     r.storage->SaveToIni();
+    r.storage->FollowFile();
     EXPECT_EQ(r.table.Lines(), (Lines{"a=outside", "b=2"}));
     EXPECT_EQ(r.storage->ReadIniString("S", "NormPos", ""), "7,8,300,400");
 

@@ -447,6 +447,46 @@ TEST(StorageFaults, AccessListsStayAndPlantedBackupsAreIgnored)
     EXPECT_EQ(readBytes(ini).find("planted"), std::string::npos);
 }
 
+// A network share's stand-in: a FUSE mount of the folder (bindfs), with the administrator's edit
+// made beneath the mount, where no watch on the mount would see it. The next launch uses it.
+TEST(StorageFaults, FollowSeesAnEditBeneathAMount)
+{
+    if (!isRoot() || ::access("/dev/fuse", R_OK | W_OK) != 0 ||
+        std::system("command -v bindfs >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "needs root, /dev/fuse and bindfs";
+    TempDir dir;
+    const std::string share = dir.file("share");
+    const std::string mount = dir.file("mnt");
+    ASSERT_EQ(::mkdir(share.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(mount.c_str(), 0755), 0);
+    const auto tableFile = [](const char* command) {
+        return std::string("[S.Verknuepfungseditor_Strings]\r\nCount=1\r\nItem0=CimE=") + command + "\r\n";
+    };
+    writeBytes(share + "/Ventiro.ini", tableFile("old.exe"));
+    if (std::system(("bindfs " + share + " " + mount).c_str()) != 0)
+        GTEST_SKIP() << "bindfs cannot mount here";
+    {
+        RecordingWindow window(1, 2, 300, 200, false);
+        TValueListStrings table;
+        window.table = &table;
+        TFormStorage storage(window);
+        storage.SetStoredProps({"Verknuepfungseditor.Strings"});
+        storage.IniFileName = mount + "/Ventiro.ini";
+        storage.IniSection = "S";
+        storage.LoadFromIni();
+        EXPECT_EQ(table.Lines(), std::vector<std::string>{"CimE=old.exe"});
+        writeBytes(share + "/Ventiro.ini", tableFile("new.exe"));
+        // The mount may keep a file's status for a moment: a launch then still sees the old one.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (table.Get(0) != "CimE=new.exe" && std::chrono::steady_clock::now() < end) {
+            storage.FollowFile();
+            ::usleep(50000);
+        }
+        EXPECT_EQ(table.Lines(), std::vector<std::string>{"CimE=new.exe"});
+    }
+    EXPECT_EQ(std::system(("fusermount3 -u " + mount + " || umount " + mount).c_str()), 0);
+}
+
 TEST(StorageFaults, ReadOnlyFileIsNotReplacedByRoot)
 {
     if (!isRoot())
