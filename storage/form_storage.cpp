@@ -566,8 +566,9 @@ void TFormStorage::SaveProperties()
         const std::string section = listSection(component, property);
         ListState& state = m_lists[section];
         const std::vector<std::string>& ours = strings->Lines();
-        // A list the operator did not change leaves the file's as it is, whatever that is now.
-        if (state.base && state.base->Matches(ours))
+        // A list the operator did not change leaves the file's as it is, whatever that is now; a file
+        // without one gets the window's.
+        if (state.base && state.base->Matches(ours) && storedCount(section) > 0)
             continue;
         // Without a list in the file, one this window never read, or one unchanged since, the
         // window's list is the table; else the two are merged.
@@ -596,10 +597,14 @@ void TFormStorage::takeInFile(bool merge)
                 continue;
             const std::string section = listSection(component, property);
             std::optional<std::vector<std::string>> theirs = readList(section);
-            // A file without the list leaves the window's as it is.
-            if (!theirs)
-                continue;
             ListState& state = m_lists[section];
+            // A file without the list leaves the window's as it is, and what the operator changes of
+            // it from now on is what a save merges with a list the file may have by then.
+            if (!theirs) {
+                if (!state.base)
+                    state.base = TableDigest::Of(strings->Lines());
+                continue;
+            }
             TableDigest digest = TableDigest::Of(*theirs);
             if (merge && state.base && !state.base->Matches(strings->Lines())) {
                 std::vector<std::string> merged = MergeTables(*state.base, strings->Lines(), *theirs);

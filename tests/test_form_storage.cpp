@@ -264,6 +264,15 @@ TEST(FormStorageShared, ASaveKeepsOutsideEditsAndAFollowTakesThemIn)
     EXPECT_EQ(r.table.Lines(), (Lines{"a=second", "b=mine", "c=3"}));
     EXPECT_EQ(Restore(readBytes(r.ini)).table.Lines(), r.table.Lines());
 
+    // A window that found no table in the file merges its edits with one written meanwhile.
+    {
+        Restore fresh("[S]\r\n");
+        fresh.table.Put(0, "a=mine");
+        writeOutside(fresh.ini, {{"Count", "2"}, {"Item0", "z=9"}, {"Item1", "b=admin"}});
+        fresh.storage->SaveToIni();
+        EXPECT_EQ(fresh.table.Lines(), (Lines{"z=9", "b=admin", "a=mine"}));
+    }
+
     // A launch looks at the file first; an open settings window is left alone until it closes.
     writeOutside(r.ini, {{"Item1", "b=admin"}});
     r.storage->FollowFile();
