@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-// The results of the shell open: above 32 is success, the rest are the reference OS's error codes.
+// The results of the shell open: above 32 is success, the rest are Windows' error codes.
 namespace platform::shellcode {
 
 constexpr std::intptr_t kStarted = 42;

@@ -223,7 +223,7 @@ int ResolvePath(const std::string& path, const Location& base, Location& resolve
         if (!S_ISDIR(st.st_mode))
             return kPathNotFound;
         if (parts[k] == "..") {
-            // As on the reference OS, ".." at the root (of a drive, or of the file system) stays there.
+            // As on Windows, ".." at the root (of a drive, or of the file system) stays there.
             if (current.path.size() > current.rootLength)
                 current.path = parentOf(current.path);
             continue;

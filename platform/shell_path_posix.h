@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-// Path resolution of the POSIX shell open: paths in the reference OS's form ("\" or "/" as separator,
+// Path resolution of the POSIX shell open: paths in Windows' form ("\" or "/" as separator,
 // an optional drive letter, any letter case) become real paths of this system.
 namespace platform::shellpath {
 

@@ -24,7 +24,7 @@ struct TRect
     bool operator==(const TRect&) const = default;
 };
 
-// The placement record of a top-level window (44 bytes on the reference OS, hence `length`).
+// The placement record of a top-level window (44 bytes on Windows, hence `length`).
 struct TWindowPlacement
 {
     unsigned length = 44;
