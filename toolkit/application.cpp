@@ -12,6 +12,7 @@
 #include "platform/module.h"
 #include "platform/session_bus.h"
 #include "platform/startup.h"
+#include "platform/startup_notification.h"
 
 #include <QCursor>
 #include <QHelpEvent>
@@ -301,9 +302,32 @@ void TApplication::updateHint(const QWidget* under)
         offerHint(m_mainForm, hint);
 }
 
+void TApplication::BringToFront(const std::string& startupId)
+{
+    QWidget* window = activeModalWidget();
+    if (window == nullptr)
+        window = m_mainForm;
+    if (window != nullptr) {
+        if (window->isMinimized())
+            window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        window->show();
+        window->raise();
+        window->activateWindow();
+        // On X11 the window manager is asked on behalf of the click that made the new start, so
+        // that its focus-stealing prevention lets the panel come forward.
+        if (platformName() == QLatin1String("xcb"))
+            platform::ActivateX11Window(static_cast<std::uint32_t>(window->winId()),
+                                        platform::StartupIdTime(startupId));
+    }
+    platform::EndOwnStartupSequence(startupId);
+}
+
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+            event->type() == QEvent::KeyPress)
+            m_lastInputTime = static_cast<std::uint32_t>(static_cast<QInputEvent*>(event)->timestamp());
         if (receiver->isWidgetType()) {
             auto* widget = static_cast<QWidget*>(receiver);
             switch (event->type()) {
