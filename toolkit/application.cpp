@@ -16,10 +16,13 @@
 
 #include <QCursor>
 #include <QHelpEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOption>
 #include <QToolTip>
+#include <QTranslator>
 
 #include <cstdio>
 #include <typeinfo>
@@ -174,6 +177,15 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(
         qunsetenv("QT_QPA_PLATFORM");
     platform::ReleaseDisplayProbe();
     setStyle(new HintStyle(style()->name()));
+    // The program speaks German, whatever the session's language: Qt's own texts too (the edit
+    // menu of a text field, the buttons of its dialogs), from the system's translations of Qt where
+    // they are installed. Without them those texts stay as Qt has them.
+    auto* translator = new QTranslator(this);
+    if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(translator);
+    else
+        delete translator;
     m_hidden = new QWidget();
     m_hidden->setAttribute(Qt::WA_DontShowOnScreen);
     m_showCommand = platform::StartupShowCommand();
