@@ -116,8 +116,11 @@ struct StartupFeedback::Connection
 
     ~Connection()
     {
-        if (c != nullptr)
-            xcb_disconnect(c);
+        if (c == nullptr)
+            return;
+        // What was sent reaches the server before the connection goes.
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        xcb_disconnect(c);
     }
 
     // One message: the first 20 bytes in a _NET_STARTUP_INFO_BEGIN event, the rest in _NET_STARTUP_INFO
@@ -306,8 +309,6 @@ void ActivateX11Window(std::uint32_t window, std::uint32_t timestamp)
         xcb_configure_window(k.c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
         xcb_set_input_focus(k.c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
     }
-    // Sent before the connection goes.
-    std::free(xcb_get_input_focus_reply(k.c, xcb_get_input_focus(k.c), nullptr));
 }
 
 void EndOwnStartupSequence(const std::string& id)
@@ -316,7 +317,6 @@ void EndOwnStartupSequence(const std::string& id)
     if (id.empty() || !k.open(false))
         return;
     k.send("remove: ID=" + quoted(id));
-    std::free(xcb_get_input_focus_reply(k.c, xcb_get_input_focus(k.c), nullptr));
 }
 
 } // namespace platform

@@ -55,7 +55,9 @@ void moveOntoScreen(QRect& outer)
 // its top left corner stays in view.
 void moveIntoView(QWidget& window, const QSize& frame)
 {
-    QRect outer(window.pos(), window.size() + frame);
+    // The outer rectangle as the placements count it: the client area grown by the reference frame.
+    const QRect client = window.geometry();
+    QRect outer(client.topLeft(), client.size() + frame);
     QScreen* screen = QGuiApplication::screenAt(outer.center());
     if (screen == nullptr)
         screen = QGuiApplication::primaryScreen();
@@ -64,8 +66,8 @@ void moveIntoView(QWidget& window, const QSize& frame)
     const QRect area = screen->availableGeometry();
     outer.moveLeft(std::max(area.left(), std::min(outer.left(), area.right() + 1 - outer.width())));
     outer.moveTop(std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height())));
-    if (outer.topLeft() != window.pos())
-        window.move(outer.topLeft());
+    if (outer.topLeft() != client.topLeft())
+        window.setGeometry(QRect(outer.topLeft(), client.size()));
 }
 
 bool equalNoCase(const std::string& a, const std::string& b)
