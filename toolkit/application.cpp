@@ -182,10 +182,14 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(
     // they are installed. Without them those texts stay as Qt has them.
     auto* translator = new QTranslator(this);
     if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         installTranslator(translator);
-    else
+        // No window exists yet that would have to take on the new language: the notice of the
+        // change would only walk every window and repaint it once they are up.
+        removePostedEvents(this, QEvent::LanguageChange);
+    } else {
         delete translator;
+    }
     m_hidden = new QWidget();
     m_hidden->setAttribute(Qt::WA_DontShowOnScreen);
     m_showCommand = platform::StartupShowCommand();
