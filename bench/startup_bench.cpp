@@ -175,10 +175,19 @@ public:
     {
         const Clock::time_point start = Clock::now();
         const pid_t pid = startChild(program);
-        int status = 0;
-        if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        if (pid < 0)
             return -1;
-        return msSince(start);
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (Clock::now() - start > kExitTimeout) {
+                // A build that opens a second panel instead.
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? msSince(start) : -1;
     }
 
     // Starts the program, waits until its window is painted, then hands the window to `whileShown`
@@ -511,6 +520,8 @@ int main(int argc, char** argv)
                 if (ms >= 0)
                     raise.push_back(ms);
             });
+            if (raise.empty())
+                break; // this build does not find its running panel: no figure
         }
         std::printf("raise_existing  runs=%zu median_ms=%.1f\n", raise.size(), median(raise));
 
@@ -539,7 +550,7 @@ int main(int argc, char** argv)
         noBus.Print("ventiro_no_bus");
         std::printf("load average after: %s\n", loadAverage().c_str());
         if (panel.ms.empty() || baseline.ms.empty() || withText.ms.empty() || noBus.ms.empty() ||
-            raise.empty() || wakeupsPerSecond < 0) {
+            wakeupsPerSecond < 0) {
             status = 1;
         } else {
             // The second figure sets the panel against a bare window that shows one line of text.
@@ -550,7 +561,7 @@ int main(int argc, char** argv)
                 "idle_wakeups_per_s=%.1f no_bus_ms=%.1f text_vs_bare_qt=%.2f raise_existing_ms=%.1f\n",
                 median(panel.ms) / median(baseline.ms), median(panel.ms) / median(withText.ms),
                 median(panel.peakKb) / median(baseline.peakKb), wakeupsPerSecond, median(noBus.ms),
-                median(withText.ms) / median(baseline.ms), median(raise));
+                median(withText.ms) / median(baseline.ms), raise.empty() ? -1.0 : median(raise));
         }
     }
     xcb_disconnect(connection);
