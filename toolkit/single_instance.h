@@ -5,14 +5,18 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
-class QLocalServer;
+class QSocketNotifier;
 
 // One panel per operator: the panel that runs for a user, display and INI file listens on a local
 // socket named after the three (hashed); a later start for the same three reaches it, asks it to come
 // to the front and ends. The socket lies in $XDG_RUNTIME_DIR where there is one, else in the
 // temporary folder, readable by its user only. A socket or lock that a killed panel left behind is
 // taken over: nothing answers there, so the new panel listens in its place.
+//
+// The socket is the OS layer's (platform/local_socket.h), watched on the event loop; Qt's own local
+// sockets would bring Qt's network library and its dependencies into every start.
 class TSingleInstance
 {
 public:
@@ -33,8 +37,13 @@ public:
     const QString& ServerName() const { return m_name; }
 
 private:
+    void accept();
+
     QString m_name;
+    std::string m_path;
     QLockFile m_lock;
     bool m_locked = false;
-    std::unique_ptr<QLocalServer> m_server;
+    int m_server = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::function<void(const QByteArray&)> m_toFront;
 };
