@@ -42,11 +42,11 @@ struct Case
     bool programFolderWritable;
     const char* besideIni; // content of Ventiro.ini beside the program, nullptr for none
     bool besideIniWritable;
-    const char* configHome; // XDG_CONFIG_HOME below the test folder ("" unset, "rel" relative)
-    const char* configDirs; // XDG_CONFIG_DIRS, "@" standing for the test folder
-    const char* userIni;    // an existing file in the user's configuration folder
-    const char* expected;   // the result below the test folder
-    const char* content;    // what the result holds afterwards, nullptr for no file
+    const char* configHome;          // XDG_CONFIG_HOME below the test folder ("" unset, "rel" relative)
+    const char* configDirs;          // XDG_CONFIG_DIRS, "@" standing for the test folder
+    const char* userIni;             // an existing file in the user's configuration folder
+    const char* expected;            // the result below the test folder
+    const char* content;             // what the result holds afterwards, nullptr for no file
     const char* installed = nullptr; // a file of an installation below the program's ../share/
 };
 

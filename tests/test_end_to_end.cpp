@@ -483,7 +483,8 @@ TEST_F(EndToEnd, LaunchIsAStartupNotificationSequenceWhoseIdTheProgramGetsAndTha
         return false;
     };
     EXPECT_TRUE(waitFor([&] { return has("new:"); })) << ::testing::PrintToString(messages.Read());
-    EXPECT_TRUE(waitFor([&] { return has("remove:"); }, 15s)) << ::testing::PrintToString(messages.Read()) << log();
+    EXPECT_TRUE(waitFor([&] { return has("remove:"); }, 15s))
+        << ::testing::PrintToString(messages.Read()) << log();
     EXPECT_EQ(closeAndWait(window), 0);
 }
 

@@ -196,12 +196,14 @@ TEST(SettingsWindow, GridEditMenuSpeaksGermanWhereQtsTranslationsAreInstalled)
 {
     if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
         GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";
-    std::unique_ptr<QMenu> menu(Einstellungen_Form1->Verknuepfungseditor->InplaceEditor()->createStandardContextMenu());
+    std::unique_ptr<QMenu> menu(
+        Einstellungen_Form1->Verknuepfungseditor->InplaceEditor()->createStandardContextMenu());
     QStringList texts;
     for (const QAction* action : menu->actions()) {
         if (!action->isSeparator())
             texts << action->text().section('\t', 0, 0);
     }
-    EXPECT_EQ(texts.join('|'), QString::fromUtf8("&Rückgängig|Wieder&herstellen|&Ausschneiden|&Kopieren|Einf&ügen|"
-                                                 "Löschen|Alles auswählen"));
+    EXPECT_EQ(texts.join('|'),
+              QString::fromUtf8("&Rückgängig|Wieder&herstellen|&Ausschneiden|&Kopieren|Einf&ügen|"
+                                "Löschen|Alles auswählen"));
 }

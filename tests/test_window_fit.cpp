@@ -1,8 +1,8 @@
 // The first showing of a window on a small screen: a 1920x1080 screen at 200 % is 960x540 logical
 // pixels (the test runs with that screen, see tests/frame.cmake).
+#include "platform/winuser.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
-#include "platform/winuser.h"
 
 #include <QGuiApplication>
 #include <QScreen>

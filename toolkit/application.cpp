@@ -181,8 +181,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(
     // menu of a text field, the buttons of its dialogs), from the system's translations of Qt where
     // they are installed. Without them those texts stay as Qt has them.
     auto* translator = new QTranslator(this);
-    if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         installTranslator(translator);
         // No window exists yet that would have to take on the new language: the notice of the
         // change would only walk every window and repaint it once they are up.
