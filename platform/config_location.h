@@ -13,9 +13,9 @@ namespace platform {
 // panel's desktop entry or data, such as ~/.local/bin) the file lives in the user's configuration
 // folder, $XDG_CONFIG_HOME/ventiro/ (default ~/.config/ventiro/), and is created there on first use
 // as a copy of the read-only file beside the executable, or else of the first ventiro/<name> in
-// $XDG_CONFIG_DIRS (default /etc/xdg), so that an administrator can hand every user the same start. A file that already exists there is never
-// replaced. Where nothing can be created the path is returned all the same: the first save then
-// reports that it cannot write there.
+// $XDG_CONFIG_DIRS (default /etc/xdg), so that an administrator can hand every user the same start.
+// A file that already exists there is never replaced. Where nothing can be created the path is
+// returned all the same: the first save then reports that it cannot write there.
 std::string ConfigFileLocation(const std::string& programFolder, const std::string& name);
 
 } // namespace platform
