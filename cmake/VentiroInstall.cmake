@@ -14,6 +14,8 @@ endif()
 
 set(VENTIRO_SUMMARY "Start panel for the tools of a CAD/CAM workstation")
 set(VENTIRO_MAINTAINER "Ventiro developers <ventiro@example.org>")
+# The project's web page; the AppStream screenshots are docs/*.png published below it.
+set(VENTIRO_HOMEPAGE "https://ventiro.example.org")
 set(dist ${PROJECT_SOURCE_DIR}/dist)
 set(generated ${PROJECT_BINARY_DIR}/dist)
 
@@ -74,6 +76,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The libraries alone open no window: Qt's X11 platform plugin is a package of its own.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
+# Qt's own texts (the edit menu of a text field, dialog buttons) in German.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-wayland, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine")
 include(CPack)

@@ -42,6 +42,17 @@ bool systemFolder(const std::string& folder)
     return false;
 }
 
+// A program folder of an installation prefix (/usr/local/bin, ~/.local/bin, /opt/x/bin): the prefix's
+// share/ holds the panel's desktop entry, documentation or data. Such a copy is installed, however
+// writable its folder is, and keeps its settings where an installed copy does; uninstalling the
+// prefix leaves nothing of the user's behind in it.
+bool installPrefixFolder(const std::string& folder)
+{
+    const std::string share = folder + "../share/";
+    return isFile(share + "applications/org.ventiro.Ventiro.desktop") || isFolder(share + "doc/ventiro") ||
+           isFolder(share + "ventiro");
+}
+
 // An absolute folder from the environment; relative ones are ignored, as the base directory rules say.
 std::string absoluteVariable(const char* name)
 {
@@ -116,8 +127,9 @@ void seed(const std::string& source, const std::string& target)
     }
     ok = ::fsync(fd) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ::link(temp.c_str(), target.c_str()); // fails harmlessly when the file appeared meanwhile
+    if (ok && ::link(temp.c_str(), target.c_str()) != 0) {
+        // Fails harmlessly when the file appeared meanwhile: that one is kept.
+    }
     ::unlink(temp.c_str());
 }
 
@@ -127,7 +139,7 @@ std::string nativeLocation(const std::string& programFolder, const std::string& 
     const std::string folder = withSlash(programFolder);
     const std::string beside = folder + name;
     const bool besideExists = isFile(beside);
-    if (!systemFolder(folder)) {
+    if (!systemFolder(folder) && !installPrefixFolder(folder)) {
         if (besideExists && writable(beside, W_OK))
             return beside;
         if (isFolder(folder) && writable(folder, W_OK | X_OK))

@@ -14,8 +14,9 @@ namespace platform {
 // toolkit starts. True if the environment was changed.
 bool AvoidSessionBusLaunch();
 
-// The environment programs started by the panel get: the process's own, without the change above.
-// Entries "NAME=value".
+// The environment programs started by the panel get: the process's own, without the change above,
+// with DESKTOP_STARTUP_ID set to the start-up ID of the next start (platform/startup_notification.h)
+// or unset. Entries "NAME=value".
 std::vector<std::string> ChildEnvironment();
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/session_bus.h"
 
+#include "platform/startup_notification.h"
+
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -15,6 +17,7 @@ namespace platform {
 namespace {
 
 constexpr const char* kAddressName = "DBUS_SESSION_BUS_ADDRESS";
+constexpr char kStartupIdName[] = "DESKTOP_STARTUP_ID=";
 // An address of a kind the D-Bus library does not know: connecting fails without starting a bus.
 constexpr const char* kNoBus = "disabled:";
 
@@ -103,8 +106,13 @@ std::vector<std::string> ChildEnvironment()
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
         if (g_changed && std::strncmp(*entry, kAddressName, nameLength) == 0 && (*entry)[nameLength] == '=')
             continue;
+        // The start-up ID of the panel's own start is the panel's; a started program gets its own.
+        if (std::strncmp(*entry, kStartupIdName, sizeof kStartupIdName - 1) == 0)
+            continue;
         entries.emplace_back(*entry);
     }
+    if (!ChildStartupId().empty())
+        entries.push_back(std::string(kStartupIdName) + ChildStartupId());
     return entries;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace platform {
 
 // The window show request the program was started with (the showCmd values of window placements:
@@ -7,5 +9,9 @@ namespace platform {
 // start information; POSIX has none, so the environment variable VENTIRO_SHOWCMD stands in for it.
 // Without a request the result is 1.
 int StartupShowCommand();
+
+// Who runs the program, as a text that tells users apart (the user id on POSIX, the user name on
+// Windows).
+std::string CurrentUser();
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 namespace platform {
 
@@ -15,6 +16,11 @@ int StartupShowCommand()
     if (*end != '\0' || value < 0 || value > 11)
         return 1;
     return static_cast<int>(value);
+}
+
+std::string CurrentUser()
+{
+    return "uid " + std::to_string(::getuid());
 }
 
 } // namespace platform

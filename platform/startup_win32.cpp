@@ -12,4 +12,11 @@ int StartupShowCommand()
     return (info.dwFlags & STARTF_USESHOWWINDOW) != 0 ? info.wShowWindow : SW_SHOWNORMAL;
 }
 
+std::string CurrentUser()
+{
+    char name[257] = "";
+    DWORD size = sizeof name;
+    return GetUserNameA(name, &size) ? std::string(name) : std::string();
+}
+
 } // namespace platform

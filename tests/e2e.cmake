@@ -10,6 +10,7 @@ if(NOT WIN32)
     ventiro_add_test(NAME test_end_to_end SOURCES test_end_to_end.cpp
                      LIBS ventiro_app ventiro_e2e_support TIMEOUT 240)
     target_compile_definitions(test_end_to_end PRIVATE VENTIRO_BINARY="$<TARGET_FILE:ventiro>"
+                               VENTIRO_VERSION="${PROJECT_VERSION}"
                                VENTIRO_FAILING_BINARY="$<TARGET_FILE:ventiro_failing_start>")
     add_dependencies(test_end_to_end ventiro ventiro_failing_start)
 endif()

@@ -54,7 +54,7 @@ fs::path makeTempDir(const char* prefix)
     return fs::canonical(pattern);
 }
 
-ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limit)
+ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limit, bool withErrors)
 {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -64,7 +64,7 @@ ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limi
     if (pid == 0) {
         ::dup2(fds[1], STDOUT_FILENO);
         const int devNull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devNull, STDERR_FILENO);
+        ::dup2(withErrors ? fds[1] : devNull, STDERR_FILENO);
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
@@ -268,6 +268,95 @@ QRect geometryOf(std::uint32_t window)
             values[line.substr(0, eq)] = std::stoi(line.substr(eq + 1));
     }
     return QRect(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]);
+}
+
+namespace {
+
+xcb_connection_t* connectOrFail()
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    EXPECT_EQ(xcb_connection_has_error(c), 0);
+    return c;
+}
+
+xcb_window_t rootOf(xcb_connection_t* c)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+}
+
+void sync(xcb_connection_t* c)
+{
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+} // namespace
+
+std::uint32_t focusedWindow()
+{
+    xcb_connection_t* c = connectOrFail();
+    xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    const std::uint32_t window = reply != nullptr ? reply->focus : 0;
+    std::free(reply);
+    xcb_disconnect(c);
+    return window;
+}
+
+ForeignWindow::ForeignWindow() : m_c(connectOrFail())
+{
+    m_window = xcb_generate_id(m_c);
+    xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_window, rootOf(m_c), 0, 0, 200, 100, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(m_c, m_window);
+    xcb_set_input_focus(m_c, XCB_INPUT_FOCUS_POINTER_ROOT, m_window, XCB_CURRENT_TIME);
+    sync(m_c);
+}
+
+ForeignWindow::~ForeignWindow()
+{
+    xcb_disconnect(m_c);
+}
+
+StartupMessages::StartupMessages() : m_c(connectOrFail())
+{
+    const auto atom = [this](const char* name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            m_c, xcb_intern_atom(m_c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+        const std::uint32_t result = reply != nullptr ? reply->atom : 0;
+        std::free(reply);
+        return result;
+    };
+    m_begin = atom("_NET_STARTUP_INFO_BEGIN");
+    m_more = atom("_NET_STARTUP_INFO");
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_c, rootOf(m_c), XCB_CW_EVENT_MASK, &mask);
+    sync(m_c);
+}
+
+StartupMessages::~StartupMessages()
+{
+    xcb_disconnect(m_c);
+}
+
+const std::vector<std::string>& StartupMessages::Read()
+{
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_c)) {
+        const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event);
+        if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE && message->format == 8 &&
+            (message->type == m_begin || message->type == m_more)) {
+            std::string& text = m_partial[message->window];
+            if (message->type == m_begin)
+                text.clear();
+            const char* data = reinterpret_cast<const char*>(message->data.data8);
+            const std::size_t length = strnlen(data, 20);
+            text.append(data, length);
+            if (length < 20) {
+                m_messages.push_back(text);
+                m_partial.erase(message->window);
+            }
+        }
+        std::free(event);
+    }
+    return m_messages;
 }
 
 IniContent readIni(const fs::path& path)

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+struct xcb_connection_t;
+
 namespace e2e {
 
 namespace fs = std::filesystem;
@@ -51,7 +53,9 @@ struct ToolResult
     int code = -1;
     std::string out;
 };
-ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limit = kPatience);
+// With `withErrors` its standard error goes into `out` as well.
+ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limit = kPatience,
+                   bool withErrors = false);
 
 // A program started in the background, its standard output and error going to one file. It is killed
 // if it still runs when the object goes. `inChild` runs in the child just before the program starts
@@ -98,6 +102,43 @@ void closeFromOutside(std::uint32_t window);
 std::uint32_t visibleWindow(pid_t pid, const std::string& title);
 std::uint32_t waitForWindow(pid_t pid, const std::string& title);
 QRect geometryOf(std::uint32_t window);
+
+// The window that has the keyboard.
+std::uint32_t focusedWindow();
+
+// A window of another program, mapped and given the keyboard, until the object goes.
+class ForeignWindow
+{
+public:
+    ForeignWindow();
+    ~ForeignWindow();
+    ForeignWindow(const ForeignWindow&) = delete;
+    ForeignWindow& operator=(const ForeignWindow&) = delete;
+    std::uint32_t Id() const { return m_window; }
+
+private:
+    ::xcb_connection_t* m_c = nullptr;
+    std::uint32_t m_window = 0;
+};
+
+// The start-up notification messages sent to the root window (as a desktop receives them), in the
+// order sent, from the object's creation on.
+class StartupMessages
+{
+public:
+    StartupMessages();
+    ~StartupMessages();
+    StartupMessages(const StartupMessages&) = delete;
+    StartupMessages& operator=(const StartupMessages&) = delete;
+    // The whole messages received so far ("new: ID=\"...\" ...").
+    const std::vector<std::string>& Read();
+
+private:
+    ::xcb_connection_t* m_c = nullptr;
+    std::uint32_t m_begin = 0, m_more = 0;
+    std::map<std::uint32_t, std::string> m_partial;
+    std::vector<std::string> m_messages;
+};
 
 // The sections of an INI file with their keys, in the program's own spelling.
 using IniContent = std::map<std::string, std::map<std::string, std::string>>;

@@ -42,11 +42,12 @@ struct Case
     bool programFolderWritable;
     const char* besideIni; // content of Ventiro.ini beside the program, nullptr for none
     bool besideIniWritable;
-    const char* configHome; // XDG_CONFIG_HOME below the test folder ("" unset, "rel" relative)
-    const char* configDirs; // XDG_CONFIG_DIRS, "@" standing for the test folder
-    const char* userIni;    // an existing file in the user's configuration folder
-    const char* expected;   // the result below the test folder
-    const char* content;    // what the result holds afterwards, nullptr for no file
+    const char* configHome;          // XDG_CONFIG_HOME below the test folder ("" unset, "rel" relative)
+    const char* configDirs;          // XDG_CONFIG_DIRS, "@" standing for the test folder
+    const char* userIni;             // an existing file in the user's configuration folder
+    const char* expected;            // the result below the test folder
+    const char* content;             // what the result holds afterwards, nullptr for no file
+    const char* installed = nullptr; // a file of an installation below the program's ../share/
 };
 
 const Case kCases[] = {
@@ -67,6 +68,10 @@ const Case kCases[] = {
      "relative:@/none:@/admin1:@/admin2", nullptr, "config/ventiro/Ventiro.ini", "admin1"},
     {"the user's own file is never replaced", false, "beside", false, "config", "@/admin1", "own",
      "config/ventiro/Ventiro.ini", "own"},
+    {"installed into a writable prefix", true, nullptr, false, "config", "@/none", nullptr,
+     "config/ventiro/Ventiro.ini", nullptr, "applications/org.ventiro.Ventiro.desktop"},
+    {"installed prefix: an older file beside is the seed", true, "old", true, "config", "@/none", nullptr,
+     "config/ventiro/Ventiro.ini", "old", "doc/ventiro/README.md"},
 };
 
 class ConfigLocation : public testing::TestWithParam<Case>
@@ -136,6 +141,8 @@ TEST_P(ConfigLocation, ChoosesAndSeeds)
         writeFile(prog / "Ventiro.ini", c.besideIni, c.besideIniWritable ? fs::perms(0666) : fs::perms(0444));
     if (c.userIni != nullptr)
         writeFile(m_root / "config/ventiro/Ventiro.ini", c.userIni);
+    if (c.installed != nullptr)
+        writeFile(m_root / "share" / c.installed, "");
     fs::permissions(prog, c.programFolderWritable ? fs::perms(0777) : fs::perms(0555));
 
     ::setenv("HOME", (m_root / "home").c_str(), 1);

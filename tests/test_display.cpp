@@ -42,8 +42,10 @@ public:
             for (std::string& arg : args)
                 argv.push_back(arg.data());
             argv.push_back(nullptr);
-            std::freopen(log.c_str(), "w", stdout);
-            std::freopen(log.c_str(), "w", stderr);
+            // Without its log the compositor runs all the same.
+            if (std::freopen(log.c_str(), "w", stdout) == nullptr ||
+                std::freopen(log.c_str(), "w", stderr) == nullptr)
+                ::perror("freopen");
             ::execvp(argv[0], argv.data());
             ::_exit(127);
         }

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <memory>
@@ -451,6 +452,99 @@ TEST_F(EndToEnd, FailedStartUpShowsTheApplicationErrorAndExitsWithOne)
     const std::string tail = ".\r\nFenster nicht erstellt.\r\n";
     EXPECT_EQ(output.substr(at + head.size() + 8, tail.size()), tail) << output;
     EXPECT_FALSE(fs::exists(ini()));
+}
+
+TEST(CommandLine, AnsweredWithoutADisplay)
+{
+    const struct
+    {
+        const char* argument;
+        int code;
+        const char* firstLine;
+    } cases[] = {
+        {"--help", 0, "Aufruf: ventiro [Optionen]"},
+        {"-h", 0, "Aufruf: ventiro [Optionen]"},
+        {"--version", 0, "ventiro " VENTIRO_VERSION},
+        {"-v", 0, "ventiro " VENTIRO_VERSION},
+        {"--bogus", 2,
+         "ventiro: unbekannte Option \xC2\xBB--bogus\xC2\xAB; \xC2\xBBventiro --help\xC2\xAB zeigt die "
+         "Optionen"},
+        {"stray", 2,
+         "ventiro: unerwartetes Argument \xC2\xBBstray\xC2\xAB; \xC2\xBBventiro --help\xC2\xAB zeigt die "
+         "Optionen"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        const ToolResult result = runTool(
+            {"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", VENTIRO_BINARY, c.argument}, kPatience, true);
+        EXPECT_EQ(result.code, c.code);
+        EXPECT_EQ(result.out.substr(0, result.out.find('\n')), c.firstLine) << result.out;
+        if (c.code != 0) {
+            EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1)
+                << "one line: " << result.out;
+        }
+    }
+}
+
+TEST_F(EndToEnd, SecondStartBringsTheRunningPanelForwardNewInstanceOpensAnotherAndAKilledPanelIsNoObstacle)
+{
+    std::uint32_t window = start();
+    ASSERT_NE(window, 0u);
+    {
+        const ForeignWindow other;
+        ASSERT_EQ(focusedWindow(), other.Id());
+        Process second({(m_dir / "ventiro").string()}, m_dir / "elsewhere", m_dir / "second.log");
+        EXPECT_EQ(second.WaitForExit(), 0) << readFile(m_dir / "second.log");
+        EXPECT_TRUE(waitFor([&] { return focusedWindow() == window; }))
+            << "the running panel has the keyboard";
+        EXPECT_FALSE(m_panel->ExitCode().has_value());
+    }
+
+    Process another({(m_dir / "ventiro").string(), "--new-instance"}, m_dir / "elsewhere",
+                    m_dir / "another.log");
+    const std::uint32_t anotherWindow = waitForWindow(another.Pid(), "^Ventiro");
+    EXPECT_NE(anotherWindow, 0u) << readFile(m_dir / "another.log");
+    closeFromOutside(anotherWindow);
+    EXPECT_EQ(another.WaitForExit(), 0);
+
+    // Killed, the panel leaves its socket behind; the next start takes it over.
+    ASSERT_EQ(::kill(m_panel->Pid(), SIGKILL), 0);
+    m_panel->WaitForExit();
+    window = start();
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(closeAndWait(window), 0);
+}
+
+TEST_F(EndToEnd, LaunchIsAStartupNotificationSequenceWhoseIdTheProgramGetsAndThatEndsWithItsWindow)
+{
+    // The started program records its start-up ID and opens a window (one that knows nothing of the
+    // protocol, so the panel ends the sequence when the window appears).
+    writeFile(m_dir / "tools" / "notified.sh", "#!/bin/sh\n"
+                                               "printf '%s\\n' \"$DESKTOP_STARTUP_ID\" > '" +
+                                                   record().string() +
+                                                   ".part'\n"
+                                                   "mv '" +
+                                                   record().string() + ".part' '" + record().string() +
+                                                   "'\n"
+                                                   "exec xmessage -timeout 20 started\n");
+    fs::permissions(m_dir / "tools" / "notified.sh", fs::perms::owner_all);
+    writeTable({{"CimE", (m_dir / "tools" / "notified.sh").string()}});
+    const std::uint32_t window = start();
+    ASSERT_NE(window, 0u);
+    StartupMessages messages;
+    std::string id = launchAndRecord(window, "CimE").at(0);
+    ASSERT_FALSE(id.empty());
+    const auto has = [&](const std::string& head) {
+        for (const std::string& m : messages.Read()) {
+            if (m.rfind(head, 0) == 0 && m.find("ID=\"" + id + "\"") != std::string::npos)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(waitFor([&] { return has("new:"); })) << ::testing::PrintToString(messages.Read());
+    EXPECT_TRUE(waitFor([&] { return has("remove:"); }, 15s))
+        << ::testing::PrintToString(messages.Read()) << log();
+    EXPECT_EQ(closeAndWait(window), 0);
 }
 
 // One X server for the whole program.

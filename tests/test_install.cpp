@@ -175,9 +175,11 @@ TEST_F(Installed, DesktopEntryIconsMetadataAndManualPage)
     const std::string desktop = readFile(s_prefix / "share/applications" / (id + ".desktop"));
     EXPECT_NE(desktop.find("\nIcon=" + id + "\n"), std::string::npos) << desktop;
     EXPECT_NE(desktop.find("\nExec=ventiro\n"), std::string::npos) << desktop;
+    EXPECT_NE(desktop.find("\nStartupNotify=true\n"), std::string::npos) << desktop;
     const std::string metainfo = readFile(s_prefix / "share/metainfo" / (id + ".metainfo.xml"));
     EXPECT_NE(metainfo.find("<id>" + id + "</id>"), std::string::npos);
     EXPECT_NE(metainfo.find(">" + id + ".desktop</launchable>"), std::string::npos);
+    EXPECT_NE(metainfo.find("<screenshot type=\"default\">"), std::string::npos);
     EXPECT_NE(readFile(s_prefix / "share/doc/ventiro/copyright").find("Permission is hereby granted"),
               std::string::npos);
 
@@ -213,6 +215,8 @@ TEST(Package, DebianPackageBuildsWithItsDependenciesAndPassesLintian)
     const std::string depends = runTool({"dpkg-deb", "--field", deb.string(), "Depends"}).out;
     EXPECT_NE(depends.find("qt6-qpa-plugins"), std::string::npos) << depends;
     EXPECT_NE(depends.find("libqt6widgets6"), std::string::npos) << depends;
+    const std::string recommends = runTool({"dpkg-deb", "--field", deb.string(), "Recommends"}).out;
+    EXPECT_NE(recommends.find("qt6-translations-l10n"), std::string::npos) << recommends;
     const std::string files = runTool({"dpkg-deb", "--contents", deb.string()}).out;
     for (const std::string& file :
          {std::string("./usr/bin/ventiro"), "./usr/share/applications/" + std::string(kAppId) + ".desktop",
@@ -220,8 +224,10 @@ TEST(Package, DebianPackageBuildsWithItsDependenciesAndPassesLintian)
         EXPECT_NE(files.find(file), std::string::npos) << file << " missing in\n" << files;
 
     if (haveTool("lintian")) {
-        const ToolResult lint = runTool({"lintian", "--tag-display-limit", "0", deb.string()}, kSlowTool);
+        const ToolResult lint =
+            runTool({"lintian", "--display-info", "--tag-display-limit", "0", deb.string()}, kSlowTool);
         EXPECT_FALSE(std::regex_search(lint.out, std::regex("(^|\n)E: "))) << lint.out;
+        EXPECT_EQ(lint.out.find("hardening-no-"), std::string::npos) << lint.out;
     }
     fs::remove_all(out);
 }

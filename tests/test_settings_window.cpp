@@ -13,7 +13,9 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -188,4 +190,20 @@ TEST(SettingsWindow, FailedWriteIsReportedAndEditsAreKeptUntilWritten)
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign({"CimE=other"});
     openModal([&seen] { seen = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"); });
     EXPECT_EQ(seen, saved + "X");
+}
+
+TEST(SettingsWindow, GridEditMenuSpeaksGermanWhereQtsTranslationsAreInstalled)
+{
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
+        GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";
+    std::unique_ptr<QMenu> menu(
+        Einstellungen_Form1->Verknuepfungseditor->InplaceEditor()->createStandardContextMenu());
+    QStringList texts;
+    for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator())
+            texts << action->text().section('\t', 0, 0);
+    }
+    EXPECT_EQ(texts.join('|'),
+              QString::fromUtf8("&Rückgängig|Wieder&herstellen|&Ausschneiden|&Kopieren|Einf&ügen|"
+                                "Löschen|Alles auswählen"));
 }

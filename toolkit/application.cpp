@@ -12,13 +12,17 @@
 #include "platform/module.h"
 #include "platform/session_bus.h"
 #include "platform/startup.h"
+#include "platform/startup_notification.h"
 
 #include <QCursor>
 #include <QHelpEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOption>
 #include <QToolTip>
+#include <QTranslator>
 
 #include <cstdio>
 #include <typeinfo>
@@ -173,6 +177,19 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(
         qunsetenv("QT_QPA_PLATFORM");
     platform::ReleaseDisplayProbe();
     setStyle(new HintStyle(style()->name()));
+    // The program speaks German, whatever the session's language: Qt's own texts too (the edit
+    // menu of a text field, the buttons of its dialogs), from the system's translations of Qt where
+    // they are installed. Without them those texts stay as Qt has them.
+    auto* translator = new QTranslator(this);
+    if (translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(translator);
+        // No window exists yet that would have to take on the new language: the notice of the
+        // change would only walk every window and repaint it once they are up.
+        removePostedEvents(this, QEvent::LanguageChange);
+    } else {
+        delete translator;
+    }
     m_hidden = new QWidget();
     m_hidden->setAttribute(Qt::WA_DontShowOnScreen);
     m_showCommand = platform::StartupShowCommand();
@@ -301,9 +318,32 @@ void TApplication::updateHint(const QWidget* under)
         offerHint(m_mainForm, hint);
 }
 
+void TApplication::BringToFront(const std::string& startupId)
+{
+    QWidget* window = activeModalWidget();
+    if (window == nullptr)
+        window = m_mainForm;
+    if (window != nullptr) {
+        if (window->isMinimized())
+            window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        window->show();
+        window->raise();
+        window->activateWindow();
+        // On X11 the window manager is asked on behalf of the click that made the new start, so
+        // that its focus-stealing prevention lets the panel come forward.
+        if (platformName() == QLatin1String("xcb"))
+            platform::ActivateX11Window(static_cast<std::uint32_t>(window->winId()),
+                                        platform::StartupIdTime(startupId));
+    }
+    platform::EndOwnStartupSequence(startupId);
+}
+
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+            event->type() == QEvent::KeyPress)
+            m_lastInputTime = static_cast<std::uint32_t>(static_cast<QInputEvent*>(event)->timestamp());
         if (receiver->isWidgetType()) {
             auto* widget = static_cast<QWidget*>(receiver);
             switch (event->type()) {

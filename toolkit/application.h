@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <new>
@@ -60,6 +61,14 @@ public:
     void HandleException(std::exception_ptr error = std::current_exception());
     void ShowException(const Exception& error);
 
+    // The window system's time of the operator's last click or key press (X11 server time in
+    // milliseconds), 0 before the first.
+    std::uint32_t LastInputTime() const { return m_lastInputTime; }
+    // Brings the program to the operator: the main window (or the modal window in front of it)
+    // shown, out of its minimized state, raised and active, on behalf of the start whose desktop
+    // start-up ID is `startupId` (may be empty); that start's sequence ends here.
+    void BringToFront(const std::string& startupId);
+
     // The hint of the control under the mouse, as last offered to the windows.
     std::string Hint() const { return m_hint; }
 
@@ -88,6 +97,7 @@ private:
     Qt::WindowStates m_startState = Qt::WindowNoState;
     bool m_running = false;
     bool m_terminated = false;
+    std::uint32_t m_lastInputTime = 0;
 };
 
 extern TApplication* Application;

@@ -50,6 +50,26 @@ void moveOntoScreen(QRect& outer)
     }
 }
 
+// A window at its designed place that would reach past the available area of its screen (a small or
+// highly scaled screen) moves until it is whole, keeping its size; where it is larger than the area,
+// its top left corner stays in view.
+void moveIntoView(QWidget& window, const QSize& frame)
+{
+    // The outer rectangle as the placements count it: the client area grown by the reference frame.
+    const QRect client = window.geometry();
+    QRect outer(client.topLeft(), client.size() + frame);
+    QScreen* screen = QGuiApplication::screenAt(outer.center());
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    outer.moveLeft(std::max(area.left(), std::min(outer.left(), area.right() + 1 - outer.width())));
+    outer.moveTop(std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height())));
+    if (outer.topLeft() != client.topLeft())
+        window.setGeometry(QRect(outer.topLeft(), client.size()));
+}
+
 bool equalNoCase(const std::string& a, const std::string& b)
 {
     return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
@@ -116,6 +136,7 @@ TForm::TForm(const std::string& name, const TRect& outer)
     setObjectName(QString::fromStdString(name));
     setGeometry(outer.left, outer.top, outer.right - outer.left - kFrameX,
                 outer.bottom - outer.top - kFrameY);
+    m_designed = geometry();
 }
 
 TForm::~TForm() = default;
@@ -144,6 +165,13 @@ void TForm::setVisible(bool visible)
             HandleException(std::current_exception());
         }
         m_inShowHandler = false;
+    }
+    // The first showing at the designed place (no stored placement moved it) keeps the whole window
+    // on the screen; a stored placement keeps its own rules (SetWindowPlacement).
+    if (visible && !m_shownOnce) {
+        m_shownOnce = true;
+        if (positionsKnown() && geometry() == m_designed && windowState() == Qt::WindowNoState)
+            moveIntoView(*this, frameExtra());
     }
     // The program's start request (a shortcut set to run maximized or minimized) wins over the
     // restored state at the main window's first showing.

@@ -98,6 +98,8 @@ private:
     TCloseQueryEvent m_onCloseQuery;
     TNotifyEvent m_onDestroy;
     QPoint m_knownPosition; // the position designed or restored, for window systems that tell none
+    QRect m_designed;       // the client rectangle as designed
+    bool m_shownOnce = false;
     int m_modalResult = 0;
     bool m_inModal = false;
     bool m_inShowHandler = false;

@@ -2,6 +2,7 @@
 
 #include "ansi.h"
 #include "message_dialog.h"
+#include "startup_feedback.h"
 
 #include "platform/shell.h"
 
@@ -33,8 +34,14 @@ void showErrorBox(const std::string& caption, const std::string& text)
 
 TServices withDefaults(TServices services)
 {
-    if (!services.shellOpen)
-        services.shellOpen = platform::ShellExecuteA;
+    if (!services.shellOpen) {
+        services.shellOpen = [](void* owner, const char* operation, const char* file, const char* parameters,
+                                const char* directory, int showCmd) {
+            return StartWithFeedback(file, [&] {
+                return platform::ShellExecuteA(owner, operation, file, parameters, directory, showCmd);
+            });
+        };
+    }
     if (!services.writeClipboard)
         services.writeClipboard = writeSystemClipboard;
     if (!services.showError)

@@ -15,7 +15,8 @@ class QString;
 struct TServices
 {
     // Opens a file through the shell, with the arguments and result of platform::ShellExecuteA; the
-    // launcher starts every program through it. Default: platform::ShellExecuteA.
+    // launcher starts every program through it. Default: platform::ShellExecuteA, with the desktop's
+    // start-up feedback (toolkit/startup_feedback.h).
     std::function<std::intptr_t(void* owner, const char* operation, const char* file, const char* parameters,
                                 const char* directory, int showCmd)>
         shellOpen;
