@@ -602,7 +602,9 @@ bool writeThrough(const std::string& target, const IniDocument& doc, const struc
     TempFile previous;
     if (!previous.create(target))
         return false;
-    (void)::fchown(previous.fd(), static_cast<uid_t>(-1), old.st_gid);
+    // A writer outside the file's group may not give it that group: the backup keeps the writer's.
+    if (::fchown(previous.fd(), static_cast<uid_t>(-1), old.st_gid) != 0 && errno != EPERM)
+        return false;
     if (::fchmod(previous.fd(), old.st_mode & 0666) != 0)
         return false;
     (void)copyAccess(target, file.get(), "", previous.fd());
