@@ -76,6 +76,9 @@ public:
 
 private:
     void registerForm(TForm* form);
+    // At a session end the windows hear of their end, last created first, before the process goes.
+    void endForms();
+    void endSession();
     void updateHint(const QWidget* under);
 
     QWidget* m_hidden = nullptr; // the application's own hidden top-level window
@@ -88,6 +91,8 @@ private:
     Qt::WindowStates m_startState = Qt::WindowNoState;
     bool m_running = false;
     bool m_terminated = false;
+    bool m_formsEnded = false;
+    bool m_sessionEnding = false;
 };
 
 extern TApplication* Application;
