@@ -156,6 +156,24 @@ QFont PanelFont()
     return font;
 }
 
+std::string PanelIniFileName()
+{
+    static const std::string name = [] {
+        const std::string folder = platform::ExecutableFolder();
+        std::string file = platform::ConfigFileLocation(folder, "Ventiro.ini");
+        if (folder.empty()) {
+            const std::string unspellable = "Der Name des Programmordners l\xE4sst sich im Zeichensatz der "
+                                            "INI-Datei nicht schreiben.\r";
+            ShowMessage(unspellable +
+                        (file.empty() ? std::string("Fenster und Verkn\xFCpfungen werden nicht "
+                                                    "gespeichert.")
+                                      : "Fenster und Verkn\xFCpfungen werden in " + file + " gespeichert."));
+        }
+        return file;
+    }();
+    return name;
+}
+
 void LaunchProgram(const std::string& key, int showIndex)
 {
     if (!Einstellungen_Form1 || !Einstellungen_Form1->Verknuepfungseditor)
@@ -278,7 +296,8 @@ void TVentiro_Form1::resizeEvent(QResizeEvent* event)
 
 void TVentiro_Form1::FormCreate()
 {
-    FormStorage1->IniFileName = platform::ConfigFileLocation(platform::ExecutableFolder(), "Ventiro.ini");
+    FormStorage1->IniFileName = PanelIniFileName();
+    FormStorage1->Active = !FormStorage1->IniFileName.empty();
 }
 
 void TVentiro_Form1::FormShow()
