@@ -133,13 +133,17 @@ QFont PanelFont()
 {
     // The designed face, then faces of its kind. Only the first one this machine has is named: a
     // face that is not installed would make the font lookup search all faces for a substitute (a
-    // millisecond at start-up) before it tried the next name.
+    // millisecond at start-up) before it tried the next name. Only outline faces count: the designed
+    // face is a bitmap font on Windows (and under Wine), which Qt's glyph cache draws with letters
+    // missing (each capital "I", whose glyph is one pixel wide); Windows has its outline twin,
+    // "Microsoft Sans Serif".
     static const QStringList families = [] {
-        const QStringList faces = {QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                                   QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")};
+        const QStringList faces = {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                   QStringLiteral("DejaVu Sans")};
         const QStringList installed = QFontDatabase::families();
         for (const QString& face : faces) {
-            if (installed.contains(face, Qt::CaseInsensitive))
+            if (installed.contains(face, Qt::CaseInsensitive) && QFontDatabase::isSmoothlyScalable(face))
                 return QStringList{face};
         }
         return faces;

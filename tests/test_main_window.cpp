@@ -152,8 +152,8 @@ protected:
 TEST_F(MainWindow, DesignedLayoutWithTheRealFont)
 {
     const QString family = QFontInfo(Ventiro_Form1->font()).family();
-    EXPECT_TRUE(family == QLatin1String("MS Sans Serif") || family == QLatin1String("Liberation Sans") ||
-                family == QLatin1String("Arial"))
+    EXPECT_TRUE(family == QLatin1String("MS Sans Serif") || family == QLatin1String("Microsoft Sans Serif") ||
+                family == QLatin1String("Liberation Sans") || family == QLatin1String("Arial"))
         << family.toStdString();
     EXPECT_EQ(Ventiro_Form1->size(), QSize(600, 303));
 

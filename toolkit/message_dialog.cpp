@@ -4,6 +4,7 @@
 #include "application.h"
 #include "services.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -29,6 +30,25 @@ QString withLineBreaks(const std::string& text)
 
 const char* const kDivider = "---------------------------\r\n";
 
+// The system's message font. Where this machine lacks its face (Windows names Tahoma or Segoe UI
+// there, which a Wine prefix may not have), the font mapper would pick a substitute of any kind,
+// often a serif one: the nearest sans-serif face it has is named instead, at the same size.
+QFont messageFont()
+{
+    QFont font = QApplication::font("QMessageBox");
+    const QStringList installed = QFontDatabase::families();
+    if (installed.contains(font.family(), Qt::CaseInsensitive))
+        return font;
+    for (const char* face :
+         {"Segoe UI", "Tahoma", "Microsoft Sans Serif", "DejaVu Sans", "Liberation Sans", "Arial"}) {
+        if (installed.contains(QLatin1String(face), Qt::CaseInsensitive)) {
+            font.setFamilies({QLatin1String(face)});
+            break;
+        }
+    }
+    return font;
+}
+
 } // namespace
 
 Qt::WindowFlags FixedDialogFlags()
@@ -44,7 +64,7 @@ TMessageForm::TMessageForm(const std::string& message)
 {
     setObjectName(QStringLiteral("MessageForm"));
     setWindowTitle(toQString(m_caption));
-    setFont(QApplication::font("QMessageBox"));
+    setFont(messageFont());
 
     const QFontMetrics fm(font());
     const int unitX =
