@@ -196,8 +196,13 @@ protected:
     {
         panel = folder.path() / "Ventiro";
         // Linked where the file system can, copied where not: the folder runs wherever it is put.
+        std::error_code linked;
         fs::copy(VENTIRO_PANEL_FOLDER, panel,
-                 fs::copy_options::recursive | fs::copy_options::create_hard_links);
+                 fs::copy_options::recursive | fs::copy_options::create_hard_links, linked);
+        if (linked) {
+            fs::remove_all(panel);
+            fs::copy(VENTIRO_PANEL_FOLDER, panel, fs::copy_options::recursive);
+        }
         fs::create_directories(folder.path() / "Tools");
         fs::create_directories(folder.path() / "Elsewhere");
         installHelper(folder.path() / "Tools", "record.exe");
