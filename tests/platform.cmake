@@ -5,7 +5,8 @@ ventiro_add_test(NAME test_ini_document SOURCES test_ini_document.cpp LIBS venti
 # Where an installed copy keeps its INI file: users, permissions and XDG folders on POSIX, %APPDATA%
 # on Windows.
 if(WIN32)
-    ventiro_add_test(NAME test_config_location SOURCES test_config_location_win32.cpp LIBS ventiro_platform)
+    ventiro_add_test(NAME test_config_location SOURCES test_config_location_win32.cpp
+                     LIBS ventiro_platform ventiro_test_support)
 else()
     ventiro_add_test(NAME test_config_location SOURCES test_config_location.cpp LIBS ventiro_platform)
 endif()

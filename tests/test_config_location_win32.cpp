@@ -2,8 +2,8 @@
 // Real folders under a temporary folder; %APPDATA% points into it.
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
-#include "launch_test_support.h"
 #include "platform/config_location.h"
+#include "tests/support/files.h"
 
 #include <windows.h>
 
@@ -11,13 +11,7 @@
 
 namespace {
 
-using namespace launchtest;
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+namespace fs = std::filesystem;
 
 class ConfigLocation : public testing::Test
 {
@@ -36,7 +30,7 @@ protected:
                                             "Ventiro.ini");
     }
 
-    TempFolder temp;
+    TempDir temp;
     const fs::path appData = temp.path() / "Roaming";
     const fs::path program = temp.path() / "Portable";
     const std::string userFile = (temp.path() / "Roaming" / "Ventiro" / "Ventiro.ini").string();
@@ -47,7 +41,7 @@ TEST_F(ConfigLocation, PortableCopyKeepsItsFileBesideItselfEvenAReadOnlyOne)
     EXPECT_EQ(locate(program), (program / "Ventiro.ini").string());
     EXPECT_TRUE(fs::is_empty(program)) << "the trial file stayed behind";
     // A read-only file in a folder that can be written is the administrator's wish: the saves report it.
-    writeFile(program / "Ventiro.ini", "[Pultaro]\r\n", fs::perms::owner_read);
+    writeBytes((program / "Ventiro.ini").string(), "[Pultaro]\r\n");
     SetFileAttributesA((program / "Ventiro.ini").string().c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(locate(program), (program / "Ventiro.ini").string());
     EXPECT_FALSE(fs::exists(appData / "Ventiro"));
@@ -65,9 +59,9 @@ TEST_F(ConfigLocation, FolderThatCannotBeWrittenOrSpelledSendsItToTheUsersFolder
         EXPECT_FALSE(fs::exists(userFile)); // nothing to start from: the first save makes it
     }
     // The user's own file is never replaced.
-    writeFile(userFile, "[Pultaro]\r\nNormPos=1,2,3,4\r\n", fs::perms::owner_all);
+    writeBytes(userFile, "[Pultaro]\r\nNormPos=1,2,3,4\r\n");
     EXPECT_EQ(locate(temp.path() / "Gone"), userFile);
-    EXPECT_EQ(readFile(userFile), "[Pultaro]\r\nNormPos=1,2,3,4\r\n");
+    EXPECT_EQ(readBytes(userFile), "[Pultaro]\r\nNormPos=1,2,3,4\r\n");
 }
 
 } // namespace

@@ -82,10 +82,10 @@ public:
         Einstellungen_Form1->SetImages(Ventiro_Form1->ImageList1);
         // The INI file of the run goes to a temporary folder, never next to the test program.
         // (In the system's own spelling: "\\" on Windows.)
-        const std::string name = QDir::toNativeSeparators(QStringLiteral("/Ventiro.ini")).toStdString();
+        const std::string ini = QDir::toNativeSeparators(QStringLiteral("/Ventiro.ini")).toStdString();
         const std::string& file = Ventiro_Form1->FormStorage1->IniFileName;
-        ASSERT_GE(file.size(), name.size());
-        ASSERT_EQ(file.substr(file.size() - name.size()), name);
+        ASSERT_GE(file.size(), ini.size());
+        ASSERT_EQ(file.substr(file.size() - ini.size()), ini);
         Ventiro_Form1->FormStorage1->IniFileName = iniPath();
         Einstellungen_Form1->FormStorage1->IniFileName = iniPath();
         TServices services;
