@@ -337,7 +337,9 @@ TEST_F(PanelCopy, LaunchesThroughTheShellReportsAFailureInGermanAndTakesAnEditAt
     press(settings, VK_UP, true);
     press(settings, 'A', true);
     typeText(settings, recorder() + " [-new value]");
-    PostMessageA(settings, WM_CLOSE, 0, 0);
+    // Closed from the keyboard, so that the close comes after the keys typed before it.
+    activate(settings);
+    sendInputs({key(VK_MENU, false), key(VK_F4, false), key(VK_F4, true), key(VK_MENU, true)});
     ASSERT_TRUE(waitFor([&] { return windowOf(process.dwProcessId, "Einstellungen") == nullptr; }));
     EXPECT_EQ(stored(kTableSection, "Item0"), "CimE=" + recorder() + " [-new value]");
     expectLaunch(launchAndRecord(window, "CimE"), (folder.path() / "Tools").string(), " -NEW VALUE");
@@ -384,9 +386,15 @@ TEST_F(PanelCopy, LogoffSavesLikeAClose)
     SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer);
     TerminateProcess(process.hProcess, 1);
     WaitForSingleObject(process.hProcess, 10000);
-    const std::string placement = stored("Pultaro", "NormPos");
-    EXPECT_EQ(placement.rfind("175,", 0), 0u) << placement;
     EXPECT_EQ(stored(kTableSection, "Count"), std::to_string(DefaultLaunchTable().size()));
+
+    // The placement was saved: the next start comes back there.
+    const HWND again = start();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(frame(again).left, 175);
+    EXPECT_EQ(frame(again).top, 122);
+    PostMessageA(again, WM_CLOSE, 0, 0);
+    EXPECT_EQ(waitForExit(), 0u);
 }
 
 } // namespace
