@@ -17,6 +17,7 @@
 
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QPixmap>
 #include <QResizeEvent>
 
@@ -134,8 +135,7 @@ QFont PanelFont()
     // The designed face, then faces of its kind. Only the first one this machine has is named: a
     // face that is not installed would make the font lookup search all faces for a substitute (a
     // millisecond at start-up) before it tried the next name. Only outline faces count: the designed
-    // face is a bitmap font on Windows (and under Wine), which Qt's glyph cache draws with letters
-    // missing (each capital "I", whose glyph is one pixel wide); Windows has its outline twin,
+    // face is a bitmap font on Windows, with a few sizes only; Windows has its outline twin,
     // "Microsoft Sans Serif".
     static const QStringList families = [] {
         const QStringList faces = {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
@@ -155,8 +155,12 @@ QFont PanelFont()
     // fallback fonts per script (it would cost the start-up several milliseconds).
     font.setStyleStrategy(QFont::NoFontMerging);
     // Whole-pixel glyphs and advances, as the designed bitmap face has them: each letter is then
-    // drawn once, not once per sub-pixel position, which halves the cost of the first paint.
-    font.setHintingPreference(QFont::PreferFullHinting);
+    // drawn once, not once per sub-pixel position, which halves the cost of the first paint. On
+    // Windows Qt draws fully hinted text through GDI, whose hinting under Wine loses one-pixel stems
+    // (every capital "I" of Liberation Sans at 11 pixels); vertical hinting goes through DirectWrite,
+    // which draws every letter, still with whole-pixel heights.
+    const bool gdi = QGuiApplication::platformName() == QLatin1String("windows");
+    font.setHintingPreference(gdi ? QFont::PreferVerticalHinting : QFont::PreferFullHinting);
     return font;
 }
 
