@@ -5,6 +5,7 @@
 #include "services.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -30,18 +31,20 @@ QString withLineBreaks(const std::string& text)
 
 const char* const kDivider = "---------------------------\r\n";
 
-// The system's message font. Where this machine lacks its face (Windows names Tahoma or Segoe UI
-// there, which a Wine prefix may not have), the font mapper would pick a substitute of any kind,
-// often a serif one: the nearest sans-serif face it has is named instead, at the same size.
+// The system's message font. Where this machine lacks its face, the font mapper picks a substitute
+// of any kind, often a serif one (Windows names "MS Shell Dlg" there, which a Wine prefix without
+// Wine's own fonts maps to a mathematical serif face): the nearest sans-serif outline face it has is
+// named instead, at the same size.
 QFont messageFont()
 {
     QFont font = QApplication::font("QMessageBox");
-    const QStringList installed = QFontDatabase::families();
-    if (installed.contains(font.family(), Qt::CaseInsensitive))
+    if (QFontInfo(font).family().compare(font.family(), Qt::CaseInsensitive) == 0)
         return font;
+    const QStringList installed = QFontDatabase::families();
     for (const char* face :
          {"Segoe UI", "Tahoma", "Microsoft Sans Serif", "DejaVu Sans", "Liberation Sans", "Arial"}) {
-        if (installed.contains(QLatin1String(face), Qt::CaseInsensitive)) {
+        if (installed.contains(QLatin1String(face), Qt::CaseInsensitive) &&
+            QFontDatabase::isSmoothlyScalable(QLatin1String(face))) {
             font.setFamilies({QLatin1String(face)});
             break;
         }
