@@ -19,12 +19,15 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     list(APPEND runtime "${path}")
 endforeach()
 
-set(qt_libraries $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>)
-set(platform_plugins $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>)
-set(style_plugins)
+set(qt_targets Qt6::Core Qt6::Gui Qt6::Widgets)
+set(platform_targets Qt6::QWindowsIntegrationPlugin)
+set(style_targets)
 if(TARGET Qt6::QWindowsVistaStylePlugin)
-    list(APPEND style_plugins $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>)
+    list(APPEND style_targets Qt6::QWindowsVistaStylePlugin)
 endif()
+list(TRANSFORM qt_targets REPLACE "(.+)" "$<TARGET_FILE:\\1>" OUTPUT_VARIABLE qt_libraries)
+list(TRANSFORM platform_targets REPLACE "(.+)" "$<TARGET_FILE:\\1>" OUTPUT_VARIABLE platform_plugins)
+list(TRANSFORM style_targets REPLACE "(.+)" "$<TARGET_FILE:\\1>" OUTPUT_VARIABLE style_plugins)
 
 # ventiro_windows_copy(<folder> <extra libraries> <extra platform plug-ins>): the commands that fill a
 # folder with what the programs in it need.
@@ -53,12 +56,26 @@ ventiro_windows_copy(bin_commands ${PROJECT_BINARY_DIR}/bin "${test_libraries}" 
 add_custom_target(ventiro_windows_runtime ALL ${bin_commands} VERBATIM)
 
 # The folder to hand out, and its zip. The zip holds the folder itself, so that it unpacks into one.
+# What it holds is stripped of symbols: the compiler's C++ library alone carries 20 MB of them.
+set(stripped ${VENTIRO_WINDOWS_FOLDER}/$<TARGET_FILE_NAME:ventiro>)
+foreach(file ${runtime})
+    get_filename_component(name "${file}" NAME)
+    list(APPEND stripped ${VENTIRO_WINDOWS_FOLDER}/${name})
+endforeach()
+foreach(pair "${qt_targets}|" "${platform_targets}|platforms/" "${style_targets}|styles/")
+    string(REPLACE "|" ";" pair "${pair}")
+    list(POP_BACK pair folder)
+    foreach(target ${pair})
+        list(APPEND stripped ${VENTIRO_WINDOWS_FOLDER}/${folder}$<TARGET_FILE_NAME:${target}>)
+    endforeach()
+endforeach()
 ventiro_windows_copy(folder_commands ${VENTIRO_WINDOWS_FOLDER} "" "")
 add_custom_target(ventiro_windows_folder
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${VENTIRO_WINDOWS_FOLDER}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${VENTIRO_WINDOWS_FOLDER}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:ventiro> ${VENTIRO_WINDOWS_FOLDER}
     ${folder_commands}
+    COMMAND ${CMAKE_STRIP} --strip-unneeded ${stripped}
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/README.md ${VENTIRO_WINDOWS_FOLDER}/README.md
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${VENTIRO_WINDOWS_FOLDER}/LICENSE.txt
     DEPENDS ventiro VERBATIM)
