@@ -3,13 +3,16 @@
 # make fuzz  builds the fuzz targets with clang and runs each for FUZZ_SECONDS
 # make package  builds the Debian package $(BUILD)/ventiro_<version>_<arch>.deb
 # make tidy  builds into build/ and runs clang-tidy over the program's sources
+# make windows-zip  builds the Windows Qt once (scripts/build-windows-qt, about 25 minutes) and the
+#            portable $(WINDOWS_BUILD)/ventiro-<version>-win64.zip
 
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
+WINDOWS_BUILD ?= build-windows-panel
 
-.PHONY: all deps test-deps configure build run test package fuzz tidy bench format clean
+.PHONY: all deps test-deps configure build run test package fuzz tidy bench format clean windows-zip
 
 all: build
 
@@ -44,6 +47,15 @@ package: build
 
 fuzz: test-deps
 	@bash scripts/fuzz $(FUZZ_SECONDS)
+
+windows-zip:
+	@bash scripts/install-deps --ci
+	@qt="$$(bash scripts/build-windows-qt)" && \
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE="$$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+	    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$$PWD/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
+	    -DVENTIRO_BENCH=OFF $(CMAKE_FLAGS) > $(WINDOWS_BUILD).configure.log 2>&1 || (cat $(WINDOWS_BUILD).configure.log; exit 1)
+	@cmake --build $(WINDOWS_BUILD) --target ventiro_windows_zip -j $(JOBS)
+	@ls $(WINDOWS_BUILD)/ventiro-*-win64.zip
 
 tidy: build
 	@bash scripts/tidy $(BUILD)

@@ -2,8 +2,6 @@
 
 #include "app/Ventiro_Unit1.h"
 #include "launch/default_launch_table.h"
-#include "platform/config_location.h"
-#include "platform/module.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
@@ -110,7 +108,8 @@ bool TEinstellungen_Form1::event(QEvent* event)
 
 void TEinstellungen_Form1::FormCreate()
 {
-    FormStorage1->IniFileName = platform::ConfigFileLocation(platform::ExecutableFolder(), "Ventiro.ini");
+    FormStorage1->IniFileName = PanelIniFileName();
+    FormStorage1->Active = !FormStorage1->IniFileName.empty();
 }
 
 void TEinstellungen_Form1::SchliessenExecute()

@@ -17,6 +17,7 @@
 
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QPixmap>
 #include <QResizeEvent>
 
@@ -133,13 +134,16 @@ QFont PanelFont()
 {
     // The designed face, then faces of its kind. Only the first one this machine has is named: a
     // face that is not installed would make the font lookup search all faces for a substitute (a
-    // millisecond at start-up) before it tried the next name.
+    // millisecond at start-up) before it tried the next name. Only outline faces count: the designed
+    // face is a bitmap font on Windows, with a few sizes only; Windows has its outline twin,
+    // "Microsoft Sans Serif".
     static const QStringList families = [] {
-        const QStringList faces = {QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                                   QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")};
+        const QStringList faces = {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                   QStringLiteral("DejaVu Sans")};
         const QStringList installed = QFontDatabase::families();
         for (const QString& face : faces) {
-            if (installed.contains(face, Qt::CaseInsensitive))
+            if (installed.contains(face, Qt::CaseInsensitive) && QFontDatabase::isSmoothlyScalable(face))
                 return QStringList{face};
         }
         return faces;
@@ -151,9 +155,31 @@ QFont PanelFont()
     // fallback fonts per script (it would cost the start-up several milliseconds).
     font.setStyleStrategy(QFont::NoFontMerging);
     // Whole-pixel glyphs and advances, as the designed bitmap face has them: each letter is then
-    // drawn once, not once per sub-pixel position, which halves the cost of the first paint.
-    font.setHintingPreference(QFont::PreferFullHinting);
+    // drawn once, not once per sub-pixel position, which halves the cost of the first paint. On
+    // Windows Qt draws fully hinted text through GDI, whose hinting under Wine loses one-pixel stems
+    // (every capital "I" of Liberation Sans at 11 pixels); vertical hinting goes through DirectWrite,
+    // which draws every letter, still with whole-pixel heights.
+    const bool gdi = QGuiApplication::platformName() == QLatin1String("windows");
+    font.setHintingPreference(gdi ? QFont::PreferVerticalHinting : QFont::PreferFullHinting);
     return font;
+}
+
+std::string PanelIniFileName()
+{
+    static const std::string name = [] {
+        const std::string folder = platform::ExecutableFolder();
+        std::string file = platform::ConfigFileLocation(folder, "Ventiro.ini");
+        if (folder.empty()) {
+            const std::string unspellable = "Der Name des Programmordners l\xE4sst sich im Zeichensatz der "
+                                            "INI-Datei nicht schreiben.\r";
+            ShowMessage(unspellable +
+                        (file.empty() ? std::string("Fenster und Verkn\xFCpfungen werden nicht "
+                                                    "gespeichert.")
+                                      : "Fenster und Verkn\xFCpfungen werden in " + file + " gespeichert."));
+        }
+        return file;
+    }();
+    return name;
 }
 
 void LaunchProgram(const std::string& key, int showIndex)
@@ -281,7 +307,8 @@ void TVentiro_Form1::resizeEvent(QResizeEvent* event)
 
 void TVentiro_Form1::FormCreate()
 {
-    FormStorage1->IniFileName = platform::ConfigFileLocation(platform::ExecutableFolder(), "Ventiro.ini");
+    FormStorage1->IniFileName = PanelIniFileName();
+    FormStorage1->Active = !FormStorage1->IniFileName.empty();
 }
 
 void TVentiro_Form1::FormShow()

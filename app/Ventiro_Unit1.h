@@ -85,3 +85,9 @@ extern TVentiro_Form1* Ventiro_Form1;
 
 // The font every control of the panel's windows uses.
 QFont PanelFont();
+
+// The INI file both windows keep their state in (platform/config_location.h), found once. Where the
+// executable's folder has no spelling in the INI's code page, the first call says so in one message
+// and where the file is kept instead; where no file can be named at all, it says that nothing will be
+// kept and gives the empty name (the storages are then switched off).
+std::string PanelIniFileName();

@@ -8,8 +8,9 @@
 namespace platform {
 
 // The folder of the running executable with a trailing separator, as an 8-bit file name (see
-// platform/native_path.h for a folder that Windows-1252 cannot spell). Empty when the system cannot
-// tell.
+// platform/native_path.h for a folder that Windows-1252 cannot spell; on Windows its short name).
+// Empty when the system cannot tell, or on Windows when the folder has no spelling in the ANSI code
+// page at all (no short names on its volume).
 std::string ExecutableFolder();
 
 // The file name (without directory) of the module that contains `address`, and the address's offset

@@ -57,7 +57,8 @@ std::string ExecutableFolder()
     if (size > 0 && GetShortPathNameW(folder.c_str(), shortName.data(), size + 1) > 0 &&
         toAnsi(shortName.data(), shortAnsi))
         return shortAnsi;
-    return ansi;
+    // Neither spelling: a lossy one would name another folder.
+    return {};
 }
 
 bool ModuleOfAddress(const void* address, std::string& fileName, std::uintptr_t& offset)

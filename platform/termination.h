@@ -2,8 +2,8 @@
 
 // Requests to end the program that come from outside the window system: on POSIX SIGTERM (logout,
 // shutdown, `kill`), SIGHUP (the terminal goes) and SIGINT (Ctrl+C in the terminal that started
-// it). Windows sends such requests as window messages, which reach the windows like a click on the
-// close box; there is nothing to watch there.
+// it). Windows sends such requests as window messages (WM_QUERYENDSESSION, WM_ENDSESSION), which the
+// toolkit hands to the application object as a session end; there is nothing to watch there.
 namespace platform {
 
 // Starts catching the requests and returns a descriptor that becomes readable when one arrives, for

@@ -4,7 +4,7 @@ namespace platform {
 
 int WatchTerminationRequests()
 {
-    // WM_CLOSE and WM_QUERYENDSESSION reach the windows themselves.
+    // WM_CLOSE, WM_QUERYENDSESSION and WM_ENDSESSION reach the windows themselves.
     return -1;
 }
 

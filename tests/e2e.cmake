@@ -14,3 +14,12 @@ if(NOT WIN32)
                                VENTIRO_FAILING_BINARY="$<TARGET_FILE:ventiro_failing_start>")
     add_dependencies(test_end_to_end ventiro ventiro_failing_start)
 endif()
+# The real ventiro.exe, from the folder that the zip holds, under Wine on the X server of
+# scripts/test-windows: it needs the windows platform, not the offscreen one.
+if(WIN32)
+    ventiro_add_test(NAME test_end_to_end_win32 SOURCES test_end_to_end_win32.cpp LIBS ventiro_app TIMEOUT 300)
+    ventiro_test_path(panel_folder ${PROJECT_BINARY_DIR}/ventiro-${PROJECT_VERSION}-win64)
+    target_compile_definitions(test_end_to_end_win32 PRIVATE VENTIRO_PANEL_FOLDER="${panel_folder}"
+                               VENTIRO_RECORD_HELPER="${record_helper}")
+    add_dependencies(test_end_to_end_win32 ventiro_windows_folder launch_record_helper)
+endif()

@@ -5,6 +5,7 @@
 #include "toolkit/status_bar.h"
 
 #include <QClipboard>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -57,6 +58,8 @@ TEST(MessageDialog, GeometryFollowsTheDialogUnitsOfItsFont)
     EXPECT_EQ(dialog.OK->width(), std::max((50 * x + 2) / 4, fm.horizontalAdvance("OK") + 8));
     EXPECT_EQ(dialog.OK->x(), (dialog.width() - dialog.OK->width()) / 2);
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Cimatron-E Version 4.xx Startpanel - Test");
+    // The face asked for is the face drawn: a missing one would leave the choice to the font mapper.
+    EXPECT_EQ(QFontInfo(dialog.font()).family().toLower(), dialog.font().family().toLower());
 }
 
 TEST(MessageDialog, MessageAndErrorBoxesAreFixedDialogs)

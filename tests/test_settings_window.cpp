@@ -109,8 +109,9 @@ TEST(SettingsWindow, ComponentsAndLayout)
     EXPECT_TRUE(form.StatusBar1->AutoHint);
     EXPECT_EQ(form.FormStorage1->IniSection, "Einstellungenmaske");
     EXPECT_EQ(form.FormStorage1->StoredProps(), std::vector<std::string>{"Verknuepfungseditor.Strings"});
-    EXPECT_EQ(form.FormStorage1->IniFileName,
-              (QCoreApplication::applicationDirPath() + "/Ventiro.ini").toStdString());
+    EXPECT_EQ(
+        form.FormStorage1->IniFileName,
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/Ventiro.ini").toStdString());
     EXPECT_EQ(form.Verknuepfungseditor->Strings().Count(), 26);
 
     form.resize(517, 418);

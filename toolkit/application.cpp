@@ -20,6 +20,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QSessionManager>
 #include <QStyleOption>
 #include <QToolTip>
 #include <QTranslator>
@@ -199,6 +200,14 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(
         else
             Terminate();
     });
+    // A logoff or shutdown: the system asks first (the windows close as from their close box, which
+    // saves them), then says that the session ends, and ends the process as soon as that message is
+    // handled, before the loop could end and the windows be destroyed: they hear of their end there.
+    connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { endSession(); });
+    connect(this, &QCoreApplication::aboutToQuit, this, [this] {
+        if (m_sessionEnding)
+            endForms();
+    });
     // Raw pixels, and only if the program carries them: a file for the image plug-ins would load and
     // ask every one of them, which costs the start-up more than the picture itself.
     const QIcon icon = RawIcon(QStringLiteral(":/MAINICON"), 32);
@@ -212,16 +221,37 @@ TApplication::~TApplication()
     // end while its controls still exist.
     m_destroying = true;
     QToolTip::hideText();
+    const bool ended = std::exchange(m_formsEnded, true);
     for (auto it = m_forms.rbegin(); it != m_forms.rend(); ++it) {
         TForm* form = *it;
-        form->hide();
-        form->DoDestroy();
+        if (!ended) {
+            form->hide();
+            form->DoDestroy();
+        }
         delete form;
     }
     m_forms.clear();
     delete m_hidden;
     if (Application == this)
         Application = nullptr;
+}
+
+void TApplication::endForms()
+{
+    if (std::exchange(m_formsEnded, true))
+        return;
+    for (auto it = m_forms.rbegin(); it != m_forms.rend(); ++it) {
+        TForm* form = *it;
+        form->hide();
+        form->DoDestroy();
+    }
+}
+
+void TApplication::endSession()
+{
+    m_sessionEnding = true;
+    if (m_mainForm != nullptr && m_mainForm->isVisible())
+        m_mainForm->Close();
 }
 
 void TApplication::Initialize()

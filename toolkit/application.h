@@ -85,6 +85,9 @@ public:
 
 private:
     void registerForm(TForm* form);
+    // At a session end the windows hear of their end, last created first, before the process goes.
+    void endForms();
+    void endSession();
     void updateHint(const QWidget* under);
 
     QWidget* m_hidden = nullptr; // the application's own hidden top-level window
@@ -98,6 +101,8 @@ private:
     bool m_running = false;
     bool m_terminated = false;
     std::uint32_t m_lastInputTime = 0;
+    bool m_formsEnded = false;
+    bool m_sessionEnding = false;
 };
 
 extern TApplication* Application;

@@ -4,6 +4,8 @@
 #include "application.h"
 #include "services.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -29,6 +31,27 @@ QString withLineBreaks(const std::string& text)
 
 const char* const kDivider = "---------------------------\r\n";
 
+// The system's message font. Where this machine lacks its face, the font mapper picks a substitute
+// of any kind, often a serif one (Windows names "MS Shell Dlg" there, which a Wine prefix without
+// Wine's own fonts maps to a mathematical serif face): the nearest sans-serif outline face it has is
+// named instead, at the same size.
+QFont messageFont()
+{
+    QFont font = QApplication::font("QMessageBox");
+    if (QFontInfo(font).family().compare(font.family(), Qt::CaseInsensitive) == 0)
+        return font;
+    const QStringList installed = QFontDatabase::families();
+    for (const char* face :
+         {"Segoe UI", "Tahoma", "Microsoft Sans Serif", "DejaVu Sans", "Liberation Sans", "Arial"}) {
+        if (installed.contains(QLatin1String(face), Qt::CaseInsensitive) &&
+            QFontDatabase::isSmoothlyScalable(QLatin1String(face))) {
+            font.setFamilies({QLatin1String(face)});
+            break;
+        }
+    }
+    return font;
+}
+
 } // namespace
 
 Qt::WindowFlags FixedDialogFlags()
@@ -44,7 +67,7 @@ TMessageForm::TMessageForm(const std::string& message)
 {
     setObjectName(QStringLiteral("MessageForm"));
     setWindowTitle(toQString(m_caption));
-    setFont(QApplication::font("QMessageBox"));
+    setFont(messageFont());
 
     const QFontMetrics fm(font());
     const int unitX =

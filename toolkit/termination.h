@@ -8,5 +8,6 @@ class QObject;
 // shutdown, SIGHUP when the terminal goes, SIGINT from Ctrl+C in the terminal that started it)
 // reaches `onRequest` in the event loop of the GUI thread, so the program can close its main window
 // the way the close box does and nothing is lost. A second request while the first is handled ends
-// the process the system's way. Windows sends such requests as window messages; nothing to do there.
+// the process the system's way. Windows sends such requests as window messages: a logoff or shutdown
+// reaches the application object as a session end (toolkit/application.h).
 void InstallTerminationHandler(QObject* owner, std::function<void()> onRequest);
