@@ -15,7 +15,10 @@ foreach(request 3 7)
     set_tests_properties(test_window_placement_start_${request} PROPERTIES TIMEOUT 60
                          ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VENTIRO_SHOWCMD=${request}")
 endforeach()
-# A 1920x1080 screen at 200 %: 960x540 logical pixels.
-ventiro_add_test(NAME test_window_fit SOURCES test_window_fit.cpp LIBS ventiro_toolkit TIMEOUT 60
-                 ENV "QT_QPA_PLATFORM=offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/data/screen_1920x1080.json"
-                     QT_SCALE_FACTOR=2)
+# A 1920x1080 screen at 200 %: 960x540 logical pixels. Only on Linux: the Windows build of the
+# offscreen platform under Wine does not take the screen file and shows the X server's screen.
+if(NOT WIN32)
+    ventiro_add_test(NAME test_window_fit SOURCES test_window_fit.cpp LIBS ventiro_toolkit TIMEOUT 60
+                     ENV "QT_QPA_PLATFORM=offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/data/screen_1920x1080.json"
+                         QT_SCALE_FACTOR=2)
+endif()
