@@ -191,9 +191,11 @@ void StartupFeedback::End(const std::string& id)
     const auto found = std::find(m_pending.begin(), m_pending.end(), id);
     if (id.empty() || found == m_pending.end())
         return;
+    // `id` may be the element itself (the destructor ends the pending ones so): keep a copy.
+    const std::string ended = *found;
     m_pending.erase(found);
     if (m_connection)
-        m_connection->send("remove: ID=" + quoted(id));
+        m_connection->send("remove: ID=" + quoted(ended));
     if (m_pending.empty())
         m_connection.reset();
 }

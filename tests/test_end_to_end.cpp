@@ -172,6 +172,7 @@ protected:
         closeFromOutside(window);
         const std::optional<int> code = m_panel->WaitForExit();
         EXPECT_TRUE(code.has_value()) << "the program did not end; output:\n" << log();
+        EXPECT_TRUE(!code || *code == 0) << "output:\n" << log();
         return code;
     }
 
