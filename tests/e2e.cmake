@@ -7,7 +7,7 @@ if(NOT WIN32)
     target_include_directories(ventiro_e2e_support PRIVATE ${XCB_INCLUDE_DIR})
     target_link_libraries(ventiro_e2e_support PUBLIC Qt6::Core GTest::gtest ${XCB_LIBRARY})
 
-    ventiro_add_test(NAME test_end_to_end SOURCES test_end_to_end.cpp
+    ventiro_add_test(NAME test_end_to_end SOURCES test_end_to_end.cpp support/panel_buttons.cpp
                      LIBS ventiro_app ventiro_e2e_support TIMEOUT 240)
     target_compile_definitions(test_end_to_end PRIVATE VENTIRO_BINARY="$<TARGET_FILE:ventiro>"
                                VENTIRO_VERSION="${PROJECT_VERSION}"
@@ -17,7 +17,7 @@ endif()
 # The real ventiro.exe, from the folder that the zip holds, under Wine on the X server of
 # scripts/test-windows: it needs the windows platform, not the offscreen one.
 if(WIN32)
-    ventiro_add_test(NAME test_end_to_end_win32 SOURCES test_end_to_end_win32.cpp LIBS ventiro_app TIMEOUT 300)
+    ventiro_add_test(NAME test_end_to_end_win32 SOURCES test_end_to_end_win32.cpp support/panel_buttons.cpp LIBS ventiro_app TIMEOUT 300)
     ventiro_test_path(panel_folder ${PROJECT_BINARY_DIR}/ventiro-${PROJECT_VERSION}-win64)
     target_compile_definitions(test_end_to_end_win32 PRIVATE VENTIRO_PANEL_FOLDER="${panel_folder}"
                                VENTIRO_RECORD_HELPER="${record_helper}")

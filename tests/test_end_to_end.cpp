@@ -4,16 +4,12 @@
 // temporary folder, so that its Ventiro.ini lands there.
 
 #include "e2e_support.h"
+#include "tests/support/panel_buttons.h"
 
-#include "app/Ventiro_Unit1.h"
 #include "core/value_list_strings.h"
 #include "launch/default_launch_table.h"
 #include "launch/launcher.h"
 #include "platform/codepage.h"
-#include "storage/form_storage.h"
-#include "toolkit/action_toolbar.h"
-#include "toolkit/actions.h"
-#include "toolkit/application.h"
 
 #include <QPoint>
 
@@ -65,23 +61,7 @@ private:
     // where each button is; the clicks below aim at these points.
     void measureButtons()
     {
-        static int argc = 1;
-        static char name[] = "test_end_to_end";
-        static char* argv[] = {name, nullptr};
-        auto application = std::make_unique<TApplication>(argc, argv);
-        auto form = std::make_unique<TVentiro_Form1>();
-        form->FormStorage1->IniFileName = (Root() / "unused.ini").string();
-        for (TActionToolBar* bar : {form->ActionToolBar2, form->ActionToolBar1, form->ActionToolBar4,
-                                    form->ActionToolBar6, form->ActionToolBar5}) {
-            bar->Relayout();
-            for (std::size_t i = 0; i < bar->Items().size(); ++i) {
-                const QWidget* button = bar->Button(static_cast<int>(i));
-                ASSERT_NE(button, nullptr);
-                buttons()[bar->Items()[i].Action->Name] = button->mapTo(form.get(), button->rect().center());
-            }
-        }
-        form.reset();
-        application.reset();
+        MeasureButtonCentres("test_end_to_end", (Root() / "unused.ini").string(), buttons());
     }
 };
 

@@ -5,16 +5,12 @@
 // come from the designed window built in this process, with the fonts the program finds here.
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
-#include "app/Ventiro_Unit1.h"
 #include "core/value_list_strings.h"
 #include "launch/default_launch_table.h"
 #include "launch/launcher.h"
 #include "launch_test_support.h"
 #include "platform/profile.h"
-#include "storage/form_storage.h"
-#include "toolkit/action_toolbar.h"
-#include "toolkit/actions.h"
-#include "toolkit/application.h"
+#include "tests/support/panel_buttons.h"
 
 #include <windows.h>
 
@@ -59,22 +55,8 @@ class Measure : public testing::Environment
 public:
     void SetUp() override
     {
-        static int argc = 1;
-        static char name[] = "test_end_to_end_win32";
-        static char* argv[] = {name, nullptr};
         TempFolder unused;
-        auto application = std::make_unique<TApplication>(argc, argv);
-        auto form = std::make_unique<TVentiro_Form1>();
-        form->FormStorage1->IniFileName = (unused.path() / "unused.ini").string();
-        for (TActionToolBar* bar : {form->ActionToolBar2, form->ActionToolBar1, form->ActionToolBar4,
-                                    form->ActionToolBar6, form->ActionToolBar5}) {
-            bar->Relayout();
-            for (std::size_t i = 0; i < bar->Items().size(); ++i) {
-                const QWidget* button = bar->Button(static_cast<int>(i));
-                ASSERT_NE(button, nullptr);
-                buttons()[bar->Items()[i].Action->Name] = button->mapTo(form.get(), button->rect().center());
-            }
-        }
+        MeasureButtonCentres("test_end_to_end_win32", (unused.path() / "unused.ini").string(), buttons());
     }
 };
 

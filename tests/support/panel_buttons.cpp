@@ -1,0 +1,32 @@
+#include "tests/support/panel_buttons.h"
+
+#include "app/Ventiro_Unit1.h"
+#include "storage/form_storage.h"
+#include "toolkit/action_toolbar.h"
+#include "toolkit/actions.h"
+#include "toolkit/application.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+void MeasureButtonCentres(const char* programName, const std::string& unusedIni,
+                          std::map<std::string, QPoint>& centres)
+{
+    static int argc = 1;
+    static std::string name;
+    name = programName;
+    static char* argv[] = {name.data(), nullptr};
+    auto application = std::make_unique<TApplication>(argc, argv);
+    auto form = std::make_unique<TVentiro_Form1>();
+    form->FormStorage1->IniFileName = unusedIni;
+    for (TActionToolBar* bar : {form->ActionToolBar2, form->ActionToolBar1, form->ActionToolBar4,
+                                form->ActionToolBar6, form->ActionToolBar5}) {
+        bar->Relayout();
+        for (std::size_t i = 0; i < bar->Items().size(); ++i) {
+            const QWidget* button = bar->Button(static_cast<int>(i));
+            ASSERT_NE(button, nullptr);
+            centres[bar->Items()[i].Action->Name] = button->mapTo(form.get(), button->rect().center());
+        }
+    }
+}
