@@ -489,28 +489,33 @@ void TFormStorage::RestorePlacement()
     RestoreProperties();
 }
 
-void TFormStorage::SaveWritten()
+void TFormStorage::forEachList(const std::function<void(TValueListStrings&, const std::string&)>& visit)
 {
-    TFormPlacement::SaveWritten();
     for (const std::string& entry : m_storedProps) {
         std::string component;
         std::string property;
-        TValueListStrings* strings = resolveEntry(entry, component, property);
-        if (!strings)
-            continue;
-        ListState& state = m_lists[listSection(component, property)];
+        if (TValueListStrings* strings = resolveEntry(entry, component, property))
+            visit(*strings, listSection(component, property));
+    }
+}
+
+void TFormStorage::SaveWritten()
+{
+    TFormPlacement::SaveWritten();
+    forEachList([this](TValueListStrings& strings, const std::string& section) {
+        ListState& state = m_lists[section];
         if (!state.pending) {
             // The list was not read: what the file holds of it comes in at the next follow.
             FileStamp.clear();
-            continue;
+            return;
         }
         // What the file took in from others comes into the window too.
         if (state.pendingLines)
-            strings->Assign(std::move(*state.pendingLines));
+            strings.Assign(std::move(*state.pendingLines));
         state.base = std::move(state.pending);
         state.pending.reset();
         state.pendingLines.reset();
-    }
+    });
 }
 
 int TFormStorage::storedCount(const std::string& section)
@@ -557,19 +562,13 @@ void TFormStorage::writeList(const std::string& section, const std::vector<std::
 
 void TFormStorage::SaveProperties()
 {
-    for (const std::string& entry : m_storedProps) {
-        std::string component;
-        std::string property;
-        TValueListStrings* strings = resolveEntry(entry, component, property);
-        if (!strings)
-            continue;
-        const std::string section = listSection(component, property);
+    forEachList([this](TValueListStrings& strings, const std::string& section) {
         ListState& state = m_lists[section];
-        const std::vector<std::string>& ours = strings->Lines();
+        const std::vector<std::string>& ours = strings.Lines();
         // A list the operator did not change leaves the file's as it is, whatever that is now; a file
         // without one gets the window's.
         if (state.base && state.base->Matches(ours) && storedCount(section) > 0)
-            continue;
+            return;
         // Without a list in the file, one this window never read, or one unchanged since, the
         // window's list is the table; else the two are merged.
         const std::optional<TableDigest> theirs = state.base ? readDigest(section) : std::nullopt;
@@ -583,35 +582,29 @@ void TFormStorage::SaveProperties()
             writeList(section, ours);
             state.pending = TableDigest::Of(ours);
         }
-    }
+    });
 }
 
 void TFormStorage::takeInFile(bool merge)
 {
-    for (const std::string& entry : m_storedProps) {
+    forEachList([this, merge](TValueListStrings& strings, const std::string& section) {
         try {
-            std::string component;
-            std::string property;
-            TValueListStrings* strings = resolveEntry(entry, component, property);
-            if (!strings)
-                continue;
-            const std::string section = listSection(component, property);
             std::optional<std::vector<std::string>> theirs = readList(section);
             ListState& state = m_lists[section];
             // A file without the list leaves the window's as it is, and what the operator changes of
             // it from now on is what a save merges with a list the file may have by then.
             if (!theirs) {
                 if (!state.base)
-                    state.base = TableDigest::Of(strings->Lines());
-                continue;
+                    state.base = TableDigest::Of(strings.Lines());
+                return;
             }
             TableDigest digest = TableDigest::Of(*theirs);
-            if (merge && state.base && !state.base->Matches(strings->Lines())) {
-                std::vector<std::string> merged = MergeTables(*state.base, strings->Lines(), *theirs);
-                if (merged != strings->Lines())
-                    strings->Assign(std::move(merged));
-            } else if (!merge || !digest.Matches(strings->Lines())) {
-                strings->Assign(std::move(*theirs));
+            if (merge && state.base && !state.base->Matches(strings.Lines())) {
+                std::vector<std::string> merged = MergeTables(*state.base, strings.Lines(), *theirs);
+                if (merged != strings.Lines())
+                    strings.Assign(std::move(merged));
+            } else if (!merge || !digest.Matches(strings.Lines())) {
+                strings.Assign(std::move(*theirs));
             }
             state.base = std::move(digest);
         } catch (const std::bad_alloc&) {
@@ -619,7 +612,7 @@ void TFormStorage::takeInFile(bool merge)
         } catch (const std::exception&) {
             // A list that cannot be read keeps what it holds; the file is read again next time.
         }
-    }
+    });
 }
 
 void TFormStorage::RestoreProperties()

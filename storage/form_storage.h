@@ -3,6 +3,7 @@
 #include "storage/form_window.h"
 #include "storage/table_merge.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -143,6 +144,8 @@ private:
     // The digest of that list, without keeping its lines.
     std::optional<TableDigest> readDigest(const std::string& section);
     void writeList(const std::string& section, const std::vector<std::string>& lines);
+    // Calls `visit` with each stored list the window has and the section that keeps it.
+    void forEachList(const std::function<void(TValueListStrings&, const std::string&)>& visit);
     // Takes in the lists the file holds now: in place of the window's, or merged with them (see
     // FollowFile()).
     void takeInFile(bool merge);
