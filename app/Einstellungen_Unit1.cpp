@@ -75,7 +75,6 @@ TEinstellungen_Form1::TEinstellungen_Form1()
     setTabOrder(Verknuepfungseditor, GroupBox1);
 
     FormStorage1 = new TFormStorage(*this);
-    FormStorage1->IniFileName = "Ventiro.ini";
     FormStorage1->IniSection = "Einstellungenmaske";
     FormStorage1->SetStoredProps({"Verknuepfungseditor.Strings"});
     FormCreate();

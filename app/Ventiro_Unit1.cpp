@@ -1,7 +1,7 @@
 #include "app/Ventiro_Unit1.h"
 
 #include "app/Einstellungen_Unit1.h"
-#include "launch/launch_keys.h"
+#include "launch/panel_buttons.h"
 #include "platform/config_location.h"
 #include "platform/module.h"
 #include "storage/form_storage.h"
@@ -21,11 +21,13 @@
 #include <QPixmap>
 #include <QResizeEvent>
 
+#include <algorithm>
+#include <string_view>
+
 TVentiro_Form1* Ventiro_Form1 = nullptr;
 
 namespace {
 
-constexpr int kShowNormal = 9;
 constexpr int kStatusBarHeight = 19;
 constexpr int kStatusBarMinWidth = 600;
 constexpr int kBarLeft = 2;
@@ -34,98 +36,43 @@ constexpr int kBarTop = 15;
 const QColor kLightBlue(240, 251, 255);
 const QColor kMoneyGreen(192, 220, 192);
 
-using Handler = void (TVentiro_Form1::*)();
-
-struct ActionEntry
+// The five titled groups from the top down, each with the tool bar of one PanelBar.
+struct Group
 {
-    const char* name;
-    const char* category;
+    const char* box;
     const char* caption;
-    const char* hint;
-    int image;
-    Handler handler;
+    const QColor& colour;
+    int height;
+    const char* bar;
 };
 
-// The window's actions in the manager's order (texts in Windows-1252).
-const ActionEntry kActions[] = {
-    {"Schliessen", "Hauptmenue", "Schliessen", "Menue beenden", 20, &TVentiro_Form1::SchliessenExecute},
-    {"CimE", "Hauptmenue", "Cimatron E", "Cimatron-E starten", 0, &TVentiro_Form1::CimEExecute},
-    {"CatiaR2D", "Hauptmenue", "Catia read 2D", "Catia 2D-Daten einlesen", 22,
-     &TVentiro_Form1::CatiaR2DExecute},
-    {"DeleteWa", "Hauptmenue", "DelWA", "Delete Workarea", 8, &TVentiro_Form1::DeleteWaExecute},
-    {"DelDi", "Hauptmenue", "DelDi", "", 6, &TVentiro_Form1::DelDiExecute},
-    {"DelVerif", "Hauptmenue", "DelVerif", "Tempor\xE4re Daten des Verifier l\xF6schen", 7,
-     &TVentiro_Form1::DelVerifExecute},
-    {"Hotline", "Hauptmenue", "Hotline",
-     "Info \xFC"
-     "ber Hotline",
-     16, &TVentiro_Form1::HotlineExecute},
-    {"Browser", "Hauptmenue", "Browser",
-     "Datenbank \xF6"
-     "ffnen",
-     3, &TVentiro_Form1::BrowserExecute},
-    {"CimZip", "Hauptmenue", "CimZip", "Senden / Empfangen von Cimatron Dateien", 4,
-     &TVentiro_Form1::CimZipExecute},
-    {"Einstellungen", "Einstellungen", "Einstellungen", "Einstellungen des Pultaros", 21,
-     &TVentiro_Form1::EinstellungenExecute},
-    {"Simula", "NCBereich", "Simula", "Simula", 18, &TVentiro_Form1::SimulaExecute},
-    {"Verifier", "NCBereich", "Verifier", "Verifier", 18, &TVentiro_Form1::VerifierExecute},
-    {"IMSPost", "NCBereich", "IMSPost", "Postprozessorengine von IMS", 17, &TVentiro_Form1::IMSPostExecute},
-    {"PostEXE", "NCBereich", "PostEXE", "Postprozessorlauf t\xE4tigen", 17, &TVentiro_Form1::PostEXEExecute},
-    {"Drahterodieren", "NCBereich", "Draht erodieren", "Draht erodieren", 2,
-     &TVentiro_Form1::DrahterodierenExecute},
-    {"QDrill", "NCBereich", "QDrill", "Quickdrill", 18, &TVentiro_Form1::QDrillExecute},
-    {"DefPost", "NCBereich", "DefPost", "Postprozessor voreinstellen", 11, &TVentiro_Form1::DefPostExecute},
-    {"Dfexf", "NCBereich", "Dfexf", "Postprozessor editieren", 11, &TVentiro_Form1::DfexfExecute},
-    {"NcDoc", "NCBereich", "NcDoc", "Dokumentation zum Werkzeugweg definieren", 12,
-     &TVentiro_Form1::NcDocExecute},
-    {"DfDraft", "2DBereich", "DfDraft", "Definition im Zeichnungsbereich", 9,
-     &TVentiro_Form1::DfDraftExecute},
-    {"GetID", "Lizensierung", "GetID", "", 19, &TVentiro_Form1::GetIDExecute},
-    {"LicInfo", "Lizensierung", "LicInfo", "Lizensinfo", 23, &TVentiro_Form1::LicInfoExecute},
-    {"Dtf2Ctf", "Allgemein", "Dtf2Ctf", "Cimatron-E V3 nch V4 konvertieren", 14,
-     &TVentiro_Form1::Dtf2CtfExecute},
-    {"DocConv", "Allgemein", "DocConv", "", 1, &TVentiro_Form1::DocConvExecute},
-    {"Farben", "Allgemein", "Farben", "Farbschema einstellen", 5, &TVentiro_Form1::FarbenExecute},
-    {"DIPref", "Allgemein", "DIPref", "", 12, &TVentiro_Form1::DIPrefExecute},
-    {"DIRSize", "Allgemein", "DIRSize", "", 13, &TVentiro_Form1::DIRSizeExecute},
-    {"CimInfo", "Allgemein", "CimInfo", "", 23, &TVentiro_Form1::CimInfoExecute},
-};
+const Group kGroups[] = {{"GroupBox1", "Hauptmen\xFC", kLightBlue, 81, "ActionToolBar2"},
+                         {"GroupBox2", "NC-Bereich", kMoneyGreen, 48, "ActionToolBar1"},
+                         {"GroupBox3", "2D-Bereich", kLightBlue, 48, "ActionToolBar4"},
+                         {"GroupBox4", "Lizensierung", kMoneyGreen, 48, "ActionToolBar6"},
+                         {"GroupBox5", "Allgemein", kLightBlue, 48, "ActionToolBar5"}};
 
-struct ItemSpec
+std::string withoutAccelerator(std::string caption)
 {
-    const char* action;
-    const char* caption;
-};
+    std::erase(caption, '&');
+    return caption;
+}
 
-const ItemSpec kHauptmenue[] = {
-    {"CimE", "&Cimatron E"},      {"CatiaR2D", "C&atia read 2D"}, {"DeleteWa", "&DelWA"},
-    {"DelDi", "D&elDi"},          {"DelVerif", "De&lVerif"},      {"Hotline", "&Hotline"},
-    {"Browser", "&Browser"},      {"CimZip", "C&imZip"},          {"Einstellungen", "Ei&nstellungen"},
-    {"Schliessen", "&Schliessen"}};
-const ItemSpec kNcBereich[] = {{"Simula", "&Simula"},
-                               {"Verifier", "&Verifier"},
-                               {"IMSPost", "&IMSPost"},
-                               {"PostEXE", "&PostEXE"},
-                               {"Drahterodieren", "&Draht erodieren"},
-                               {"QDrill", "&QDrill"},
-                               {"DefPost", "D&efPost"},
-                               {"Dfexf", "D&fexf"},
-                               {"NcDoc", "&NcDoc"}};
-const ItemSpec k2dBereich[] = {{"DfDraft", "&DfDraft"}};
-const ItemSpec kLizensierung[] = {{"GetID", "&GetID"}, {"LicInfo", "&LicInfo"}};
-const ItemSpec kAllgemein[] = {{"Dtf2Ctf", "&Dtf2Ctf"}, {"DocConv", "D&ocConv"}, {"Farben", "&Farben"},
-                               {"DIPref", "D&IPref"},   {"DIRSize", "DI&RSize"}, {"CimInfo", "&CimInfo"}};
-
-template <std::size_t N>
-std::vector<TActionClientItem> barItems(const TActionManager& manager, const ItemSpec (&items)[N])
+// The items of one bar: its buttons in the order of their places.
+std::vector<TActionClientItem> barItems(const TActionManager& manager, PanelBar bar)
 {
-    std::vector<TActionClientItem> result;
-    for (const ItemSpec& item : items) {
-        TAction* action = manager.Find(item.action);
-        result.push_back(TActionClientItem{action, item.caption, action ? action->ImageIndex : -1});
+    std::vector<const PanelButton*> buttons;
+    for (const PanelButton& button : PanelButtons()) {
+        if (button.bar == bar)
+            buttons.push_back(&button);
     }
-    return result;
+    std::ranges::sort(buttons, {}, &PanelButton::position);
+    std::vector<TActionClientItem> items;
+    for (const PanelButton* button : buttons) {
+        TAction* action = manager.Find(button->action);
+        items.push_back(TActionClientItem{action, button->caption, button->glyph});
+    }
+    return items;
 }
 
 } // namespace
@@ -166,6 +113,8 @@ QFont PanelFont()
 
 std::string PanelIniFileName()
 {
+    if (!Services().iniFile.empty())
+        return Services().iniFile;
     static const std::string name = [] {
         const std::string folder = platform::ExecutableFolder();
         std::string file = platform::ConfigFileLocation(folder, "Ventiro.ini");
@@ -189,10 +138,8 @@ void LaunchProgram(const std::string& key, int showIndex)
     // The table may have changed on disk since it was read, by another panel or by hand.
     if (Einstellungen_Form1->FormStorage1)
         Einstellungen_Form1->FormStorage1->FollowFile();
-    LaunchServices services;
-    services.ownerWindow = Application ? Application->Handle() : nullptr;
-    services.showMessage = [](const std::string& message) { ShowMessage(message); };
-    services.shellOpen = Services().shellOpen;
+    const LaunchServices services{Application ? Application->Handle() : nullptr, Services().showMessage,
+                                  Services().shellOpen};
     LaunchFromTable(Einstellungen_Form1->Verknuepfungseditor->Strings(), key, showIndex, services);
 }
 
@@ -213,10 +160,9 @@ TVentiro_Form1::TVentiro_Form1() : TForm("Ventiro_Form1", TRect{326, 279, 326 + 
                          QPixmap::fromImage(RawImage(QStringLiteral(":/glyphs@2x.rgba"), 4 * 32)));
     ActionManager1 = new TActionManager;
     ActionManager1->Images = ImageList1;
-    for (const ActionEntry& entry : kActions) {
-        const Handler handler = entry.handler;
-        ActionManager1->Add(TAction{entry.name, entry.category, entry.caption, entry.hint, entry.image,
-                                    [this, handler] { (this->*handler)(); }});
+    for (const PanelButton& button : PanelButtons()) {
+        ActionManager1->Add(TAction{button.action, button.category, withoutAccelerator(button.caption),
+                                    button.hint, button.glyph, [this, &button] { execute(button); }});
     }
 
     StatusBar1 = new TStatusBar(this);
@@ -224,41 +170,29 @@ TVentiro_Form1::TVentiro_Form1() : TForm("Ventiro_Form1", TRect{326, 279, 326 + 
     StatusBar1->AutoHint = true;
     StatusBar1->setMinimumWidth(kStatusBarMinWidth);
 
-    const auto makeBox = [this](const char* name, const char* caption, const QColor& colour) {
-        auto* box = new QGroupBox(toQString(caption), this);
-        box->setObjectName(QString::fromLatin1(name));
+    const auto groups = groupMembers();
+    for (std::size_t i = 0; i < std::size(kGroups); ++i) {
+        auto* box = new QGroupBox(toQString(kGroups[i].caption), this);
+        box->setObjectName(QString::fromLatin1(kGroups[i].box));
         QPalette boxPalette = box->palette();
-        boxPalette.setColor(QPalette::Window, colour);
+        boxPalette.setColor(QPalette::Window, kGroups[i].colour);
         box->setPalette(boxPalette);
         box->setAutoFillBackground(true);
-        return box;
-    };
-    const auto makeBar = [this](QGroupBox* box, const char* name, std::vector<TActionClientItem> items) {
         auto* bar = new TActionToolBar(box);
-        bar->setObjectName(QString::fromLatin1(name));
+        bar->setObjectName(QString::fromLatin1(kGroups[i].bar));
         bar->SetActionManager(ActionManager1);
-        bar->SetItems(std::move(items));
-        return bar;
-    };
-    GroupBox1 = makeBox("GroupBox1", "Hauptmen\xFC", kLightBlue);
-    GroupBox2 = makeBox("GroupBox2", "NC-Bereich", kMoneyGreen);
-    GroupBox3 = makeBox("GroupBox3", "2D-Bereich", kLightBlue);
-    GroupBox4 = makeBox("GroupBox4", "Lizensierung", kMoneyGreen);
-    GroupBox5 = makeBox("GroupBox5", "Allgemein", kLightBlue);
-    ActionToolBar2 = makeBar(GroupBox1, "ActionToolBar2", barItems(*ActionManager1, kHauptmenue));
+        bar->SetItems(barItems(*ActionManager1, static_cast<PanelBar>(i)));
+        *groups[i].first = box;
+        *groups[i].second = bar;
+    }
     ActionToolBar2->AllowHiding = false;
     SetShowHint(ActionToolBar2, true);
     SetParentShowHint(ActionToolBar2, false);
-    ActionToolBar1 = makeBar(GroupBox2, "ActionToolBar1", barItems(*ActionManager1, kNcBereich));
-    ActionToolBar4 = makeBar(GroupBox3, "ActionToolBar4", barItems(*ActionManager1, k2dBereich));
-    ActionToolBar6 = makeBar(GroupBox4, "ActionToolBar6", barItems(*ActionManager1, kLizensierung));
-    ActionToolBar5 = makeBar(GroupBox5, "ActionToolBar5", barItems(*ActionManager1, kAllgemein));
     resize(600, 303);
     placeControls();
 
     SetOnShow([this] { FormShow(); });
     FormStorage1 = new TFormStorage(*this);
-    FormStorage1->IniFileName = "Ventiro.ini";
     FormStorage1->IniSection = "Pultaro";
     FormCreate();
 }
@@ -273,26 +207,27 @@ TVentiro_Form1::~TVentiro_Form1()
     ImageList1 = nullptr;
 }
 
+std::array<std::pair<QGroupBox**, TActionToolBar**>, 5> TVentiro_Form1::groupMembers()
+{
+    return {{{&GroupBox1, &ActionToolBar2},
+             {&GroupBox2, &ActionToolBar1},
+             {&GroupBox3, &ActionToolBar4},
+             {&GroupBox4, &ActionToolBar6},
+             {&GroupBox5, &ActionToolBar5}}};
+}
+
 void TVentiro_Form1::placeControls()
 {
-    struct Box
-    {
-        QGroupBox* box;
-        TActionToolBar* bar;
-        int height;
-    };
-    const Box boxes[] = {{GroupBox1, ActionToolBar2, 81},
-                         {GroupBox2, ActionToolBar1, 48},
-                         {GroupBox3, ActionToolBar4, 48},
-                         {GroupBox4, ActionToolBar6, 48},
-                         {GroupBox5, ActionToolBar5, 48}};
+    const auto groups = groupMembers();
     int top = 0;
-    for (const Box& b : boxes) {
-        if (!b.box)
+    for (std::size_t i = 0; i < std::size(kGroups); ++i) {
+        QGroupBox* box = *groups[i].first;
+        TActionToolBar* bar = *groups[i].second;
+        if (!box)
             continue;
-        b.box->setGeometry(0, top, width(), b.height);
-        b.bar->setGeometry(kBarLeft, kBarTop, std::max(0, width() - 2 * kBarLeft), b.bar->height());
-        top += b.height;
+        box->setGeometry(0, top, width(), kGroups[i].height);
+        bar->setGeometry(kBarLeft, kBarTop, std::max(0, width() - 2 * kBarLeft), bar->height());
+        top += kGroups[i].height;
     }
     if (StatusBar1)
         StatusBar1->setGeometry(0, height() - kStatusBarHeight, std::max(width(), kStatusBarMinWidth),
@@ -319,10 +254,20 @@ void TVentiro_Form1::FormShow()
     Einstellungen_Form1->FormStorage1->LoadFromIni();
 }
 
-void TVentiro_Form1::launchAction(const char* action)
+void TVentiro_Form1::execute(const PanelButton& button)
 {
-    if (const char* key = LaunchKeyOf(action))
-        LaunchProgram(key, kShowNormal);
+    if (button.launchKey != nullptr)
+        LaunchProgram(button.launchKey, kShowIndexNormal);
+    else if (button.action == std::string_view("Schliessen"))
+        SchliessenExecute();
+    else if (button.action == std::string_view("Einstellungen"))
+        EinstellungenExecute();
+}
+
+void TVentiro_Form1::launch(const char* action)
+{
+    if (const PanelButton* button = FindPanelButton(action))
+        execute(*button);
 }
 
 void TVentiro_Form1::SchliessenExecute()
@@ -336,32 +281,32 @@ void TVentiro_Form1::EinstellungenExecute()
         Einstellungen_Form1->ShowModal();
 }
 
-// Each launching action passes the launch key that the table of launch keys gives for its name.
+// The handlers by the names the actions are known by; each does what its button does.
 // clang-format off
-void TVentiro_Form1::CimEExecute() { launchAction("CimE"); }
-void TVentiro_Form1::CatiaR2DExecute() { launchAction("CatiaR2D"); }
-void TVentiro_Form1::DeleteWaExecute() { launchAction("DeleteWa"); }
-void TVentiro_Form1::DelDiExecute() { launchAction("DelDi"); }
-void TVentiro_Form1::DelVerifExecute() { launchAction("DelVerif"); }
-void TVentiro_Form1::HotlineExecute() { launchAction("Hotline"); }
-void TVentiro_Form1::BrowserExecute() { launchAction("Browser"); }
-void TVentiro_Form1::CimZipExecute() { launchAction("CimZip"); }
-void TVentiro_Form1::SimulaExecute() { launchAction("Simula"); }
-void TVentiro_Form1::VerifierExecute() { launchAction("Verifier"); }
-void TVentiro_Form1::IMSPostExecute() { launchAction("IMSPost"); }
-void TVentiro_Form1::PostEXEExecute() { launchAction("PostEXE"); }
-void TVentiro_Form1::DrahterodierenExecute() { launchAction("Drahterodieren"); }
-void TVentiro_Form1::QDrillExecute() { launchAction("QDrill"); }
-void TVentiro_Form1::DefPostExecute() { launchAction("DefPost"); }
-void TVentiro_Form1::DfexfExecute() { launchAction("Dfexf"); }
-void TVentiro_Form1::NcDocExecute() { launchAction("NcDoc"); }
-void TVentiro_Form1::DfDraftExecute() { launchAction("DfDraft"); }
-void TVentiro_Form1::GetIDExecute() { launchAction("GetID"); }
-void TVentiro_Form1::LicInfoExecute() { launchAction("LicInfo"); }
-void TVentiro_Form1::Dtf2CtfExecute() { launchAction("Dtf2Ctf"); }
-void TVentiro_Form1::DocConvExecute() { launchAction("DocConv"); }
-void TVentiro_Form1::FarbenExecute() { launchAction("Farben"); }
-void TVentiro_Form1::DIPrefExecute() { launchAction("DIPref"); }
-void TVentiro_Form1::DIRSizeExecute() { launchAction("DIRSize"); }
-void TVentiro_Form1::CimInfoExecute() { launchAction("CimInfo"); }
+void TVentiro_Form1::CimEExecute() { launch("CimE"); }
+void TVentiro_Form1::CatiaR2DExecute() { launch("CatiaR2D"); }
+void TVentiro_Form1::DeleteWaExecute() { launch("DeleteWa"); }
+void TVentiro_Form1::DelDiExecute() { launch("DelDi"); }
+void TVentiro_Form1::DelVerifExecute() { launch("DelVerif"); }
+void TVentiro_Form1::HotlineExecute() { launch("Hotline"); }
+void TVentiro_Form1::BrowserExecute() { launch("Browser"); }
+void TVentiro_Form1::CimZipExecute() { launch("CimZip"); }
+void TVentiro_Form1::SimulaExecute() { launch("Simula"); }
+void TVentiro_Form1::VerifierExecute() { launch("Verifier"); }
+void TVentiro_Form1::IMSPostExecute() { launch("IMSPost"); }
+void TVentiro_Form1::PostEXEExecute() { launch("PostEXE"); }
+void TVentiro_Form1::DrahterodierenExecute() { launch("Drahterodieren"); }
+void TVentiro_Form1::QDrillExecute() { launch("QDrill"); }
+void TVentiro_Form1::DefPostExecute() { launch("DefPost"); }
+void TVentiro_Form1::DfexfExecute() { launch("Dfexf"); }
+void TVentiro_Form1::NcDocExecute() { launch("NcDoc"); }
+void TVentiro_Form1::DfDraftExecute() { launch("DfDraft"); }
+void TVentiro_Form1::GetIDExecute() { launch("GetID"); }
+void TVentiro_Form1::LicInfoExecute() { launch("LicInfo"); }
+void TVentiro_Form1::Dtf2CtfExecute() { launch("Dtf2Ctf"); }
+void TVentiro_Form1::DocConvExecute() { launch("DocConv"); }
+void TVentiro_Form1::FarbenExecute() { launch("Farben"); }
+void TVentiro_Form1::DIPrefExecute() { launch("DIPref"); }
+void TVentiro_Form1::DIRSizeExecute() { launch("DIRSize"); }
+void TVentiro_Form1::CimInfoExecute() { launch("CimInfo"); }
 // clang-format on

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 
 class TActionManager;
 class TActionToolBar;
@@ -14,12 +15,13 @@ class TFormStorage;
 class TImageList;
 class TStatusBar;
 class QGroupBox;
+struct PanelButton;
 
 // Starts the program of a launch key from the settings window's launch table, through the shell open
 // of toolkit/services.h; a failure is reported in a message box.
 void LaunchProgram(const std::string& key, int showIndex);
 
-// The main window: five titled groups of launch buttons and a status bar.
+// The main window: five titled groups of buttons (launch/panel_buttons.h) and a status bar.
 class TVentiro_Form1 : public TForm
 {
 public:
@@ -77,8 +79,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The group boxes and their bars, from the top down.
+    std::array<std::pair<QGroupBox**, TActionToolBar**>, 5> groupMembers();
     void placeControls();
-    void launchAction(const char* action);
+    // What a button does: start its launch key's program, or its own handler.
+    void execute(const PanelButton& button);
+    void launch(const char* action);
 };
 
 extern TVentiro_Form1* Ventiro_Form1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/value_list_strings.h"
+#include "platform/shell.h"
 
 #include <cstdint>
 #include <functional>
@@ -10,15 +11,15 @@
 // upper-cased, split into directory, program file and the parameters in square brackets, and handed
 // to the shell; a refusal becomes one German message.
 
-using ShellOpenFn = std::function<std::intptr_t(void* owner, const char* operation, const char* file,
-                                                const char* parameters, const char* directory, int showCmd)>;
 using MessageFn = std::function<void(const std::string& message)>;
 
+// What the launcher acts through. The program hands it its services (toolkit/services.h); a test of
+// the launcher alone may leave members empty.
 struct LaunchServices
 {
-    void* ownerWindow = nullptr; // the application's window handle, passed to the shell
-    MessageFn showMessage;       // the modal message display
-    ShellOpenFn shellOpen;       // empty: the platform's shell open
+    void* ownerWindow = nullptr;     // the application's window handle, passed to the shell
+    MessageFn showMessage;           // the modal message display; empty: no message
+    platform::ShellOpenFn shellOpen; // empty: platform::ShellExecuteA
 };
 
 // The main window's LaunchProgram (app/Ventiro_Unit1.h) calls this with the settings window's table.
@@ -43,8 +44,11 @@ std::string UpperCaseAscii(const std::string& text);
 // the first "]", or "-" when there is no "[" at all.
 SplitCommandResult SplitCommand(const std::string& entry);
 
-// The window show command for a show index 0-9; any other index hides the window (0).
+// The window show command for a show index 0-9; any other index hides the window (SW_HIDE).
 int ShowCommand(int showIndex);
+
+// The show index of SW_SHOWNORMAL, with which every button starts its program.
+constexpr int kShowIndexNormal = 9;
 
 // The German text for a shell result of 32 or less; empty for codes without a text.
 const char* ErrorText(std::intptr_t code);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,11 @@ namespace platform {
 
 std::intptr_t ShellExecuteA(void* hwnd, const char* operation, const char* file, const char* parameters,
                             const char* directory, int showCmd);
+
+// A shell open with the arguments and result of ShellExecuteA: the program's own (with the desktop's
+// start-up feedback, toolkit/services.h) or a test's.
+using ShellOpenFn = std::function<std::intptr_t(void* hwnd, const char* operation, const char* file,
+                                                const char* parameters, const char* directory, int showCmd)>;
 
 // Splits a command line into arguments the way a Windows program's C runtime does: blanks and tabs
 // separate, '"' starts and ends quoting, '""' inside quotes is one '"', 2n backslashes before a '"'

@@ -2,7 +2,7 @@
 
 #include "app/Einstellungen_Unit1.h"
 #include "launch/default_launch_table.h"
-#include "launch/launch_keys.h"
+#include "launch/panel_buttons.h"
 #include "storage/form_storage.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
@@ -77,24 +77,25 @@ public:
         static char name[] = "test_main_window";
         static char* argv[] = {name, nullptr};
         m_app = std::make_unique<TApplication>(argc, argv);
-        Application->CreateForm(Ventiro_Form1);
-        Application->CreateForm(Einstellungen_Form1);
-        Einstellungen_Form1->SetImages(Ventiro_Form1->ImageList1);
-        // The INI file of the run goes to a temporary folder, never next to the test program.
-        // (In the system's own spelling: "\\" on Windows.)
+        // The program's own INI file is Ventiro.ini (in the system's own spelling: "\\" on Windows);
+        // the run's goes to a temporary folder, never next to the test program.
         const std::string ini = QDir::toNativeSeparators(QStringLiteral("/Ventiro.ini")).toStdString();
-        const std::string& file = Ventiro_Form1->FormStorage1->IniFileName;
+        const std::string file = PanelIniFileName();
         ASSERT_GE(file.size(), ini.size());
         ASSERT_EQ(file.substr(file.size() - ini.size()), ini);
-        Ventiro_Form1->FormStorage1->IniFileName = iniPath();
-        Einstellungen_Form1->FormStorage1->IniFileName = iniPath();
         TServices services;
+        services.iniFile = iniPath();
         services.shellOpen = [](void* owner, const char* operation, const char* file, const char* parameters,
                                 const char* directory, int showCmd) -> std::intptr_t {
             shellCalls().push_back(ShellCall{owner, operation, file, parameters, directory, showCmd});
             return shellResult();
         };
         SetServices(services);
+        Application->CreateForm(Ventiro_Form1);
+        Application->CreateForm(Einstellungen_Form1);
+        Einstellungen_Form1->SetImages(Ventiro_Form1->ImageList1);
+        ASSERT_EQ(Ventiro_Form1->FormStorage1->IniFileName, iniPath());
+        ASSERT_EQ(Einstellungen_Form1->FormStorage1->IniFileName, iniPath());
     }
     void TearDown() override
     {
@@ -209,128 +210,59 @@ TEST_F(MainWindow, WidthChangesRelayTheBarsButNotTheGroupHeights)
     EXPECT_EQ(Ventiro_Form1->ActionToolBar2->RowCount(), 2);
 }
 
-TEST_F(MainWindow, ActionsInTheManagersOrder)
+// The bar a button row names, and the button of a row on it.
+TActionToolBar* barOf(PanelBar panelBar)
 {
-    struct Expected
-    {
-        const char* name;
-        const char* category;
-        const char* caption;
-        const char* hint;
-        int image;
-    };
-    const Expected expected[] = {
-        {"Schliessen", "Hauptmenue", "Schliessen", "Menue beenden", 20},
-        {"CimE", "Hauptmenue", "Cimatron E", "Cimatron-E starten", 0},
-        {"CatiaR2D", "Hauptmenue", "Catia read 2D", "Catia 2D-Daten einlesen", 22},
-        {"DeleteWa", "Hauptmenue", "DelWA", "Delete Workarea", 8},
-        {"DelDi", "Hauptmenue", "DelDi", "", 6},
-        {"DelVerif", "Hauptmenue", "DelVerif", "Tempor\xE4re Daten des Verifier l\xF6schen", 7},
-        {"Hotline", "Hauptmenue", "Hotline",
-         "Info \xFC"
-         "ber Hotline",
-         16},
-        {"Browser", "Hauptmenue", "Browser",
-         "Datenbank \xF6"
-         "ffnen",
-         3},
-        {"CimZip", "Hauptmenue", "CimZip", "Senden / Empfangen von Cimatron Dateien", 4},
-        {"Einstellungen", "Einstellungen", "Einstellungen", "Einstellungen des Pultaros", 21},
-        {"Simula", "NCBereich", "Simula", "Simula", 18},
-        {"Verifier", "NCBereich", "Verifier", "Verifier", 18},
-        {"IMSPost", "NCBereich", "IMSPost", "Postprozessorengine von IMS", 17},
-        {"PostEXE", "NCBereich", "PostEXE", "Postprozessorlauf t\xE4tigen", 17},
-        {"Drahterodieren", "NCBereich", "Draht erodieren", "Draht erodieren", 2},
-        {"QDrill", "NCBereich", "QDrill", "Quickdrill", 18},
-        {"DefPost", "NCBereich", "DefPost", "Postprozessor voreinstellen", 11},
-        {"Dfexf", "NCBereich", "Dfexf", "Postprozessor editieren", 11},
-        {"NcDoc", "NCBereich", "NcDoc", "Dokumentation zum Werkzeugweg definieren", 12},
-        {"DfDraft", "2DBereich", "DfDraft", "Definition im Zeichnungsbereich", 9},
-        {"GetID", "Lizensierung", "GetID", "", 19},
-        {"LicInfo", "Lizensierung", "LicInfo", "Lizensinfo", 23},
-        {"Dtf2Ctf", "Allgemein", "Dtf2Ctf", "Cimatron-E V3 nch V4 konvertieren", 14},
-        {"DocConv", "Allgemein", "DocConv", "", 1},
-        {"Farben", "Allgemein", "Farben", "Farbschema einstellen", 5},
-        {"DIPref", "Allgemein", "DIPref", "", 12},
-        {"DIRSize", "Allgemein", "DIRSize", "", 13},
-        {"CimInfo", "Allgemein", "CimInfo", "", 23},
-    };
+    const int numbers[] = {2, 1, 4, 6, 5}; // the bars' object names, from the top down
+    return bar(numbers[static_cast<int>(panelBar)]);
+}
+
+QWidget* buttonOf(const PanelButton& row)
+{
+    return barOf(row.bar)->Button(row.position - 1);
+}
+
+TEST_F(MainWindow, ActionsAndBarsAreBuiltFromTheButtonRows)
+{
     const auto& actions = Ventiro_Form1->ActionManager1->Actions();
-    ASSERT_EQ(actions.size(), std::size(expected));
+    const auto rows = PanelButtons();
+    ASSERT_EQ(actions.size(), rows.size());
+    std::map<PanelBar, std::size_t> perBar;
     for (std::size_t i = 0; i < actions.size(); ++i) {
-        SCOPED_TRACE(expected[i].name);
-        EXPECT_EQ(actions[i]->Name, expected[i].name);
-        EXPECT_EQ(actions[i]->Category, expected[i].category);
-        EXPECT_EQ(actions[i]->Caption, expected[i].caption);
-        EXPECT_EQ(actions[i]->Hint, expected[i].hint);
-        EXPECT_EQ(actions[i]->ImageIndex, expected[i].image);
+        const PanelButton& row = rows[i];
+        SCOPED_TRACE(row.action);
+        EXPECT_EQ(actions[i]->Name, row.action);
+        EXPECT_EQ(actions[i]->Category, row.category);
+        EXPECT_EQ(actions[i]->Hint, row.hint);
+        EXPECT_EQ(actions[i]->ImageIndex, row.glyph);
+        std::string plain = row.caption;
+        ASSERT_EQ(std::erase(plain, '&'), 1u); // one accelerator per button
+        EXPECT_EQ(actions[i]->Caption, plain);
+        // Every button stands at its place, with the caption that shows its accelerator.
+        const auto& items = barOf(row.bar)->Items();
+        ASSERT_GE(row.position, 1);
+        ASSERT_LE(static_cast<std::size_t>(row.position), items.size());
+        const TActionClientItem& item = items[static_cast<std::size_t>(row.position - 1)];
+        EXPECT_EQ(item.Action, actions[i].get());
+        EXPECT_EQ(item.Caption, row.caption);
+        EXPECT_EQ(item.ImageIndex, row.glyph);
+        EXPECT_EQ(buttonOf(row)->accessibleName(), toQString(plain));
+        ++perBar[row.bar];
     }
+    // Every bar has a button and holds its rows' buttons only: the places are filled from 1 on.
+    ASSERT_EQ(perBar.size(), 5u);
+    for (const auto& [panelBar, count] : perBar)
+        EXPECT_EQ(barOf(panelBar)->Items().size(), count);
+    // A few designed values: the close button is the first action and the last button of the top bar.
+    EXPECT_EQ(actions.front()->Name, "Schliessen");
+    EXPECT_EQ(Ventiro_Form1->ActionToolBar2->Items().back().Action->Name, "Schliessen");
+    EXPECT_EQ(Ventiro_Form1->ActionToolBar1->Items().front().Caption, "&Simula");
+    EXPECT_EQ(Ventiro_Form1->ActionToolBar6->Items().size(), 2u);
+
     EXPECT_EQ(Ventiro_Form1->ImageList1->Count(), 24);
     EXPECT_EQ(Ventiro_Form1->ImageList1->Width(), 16);
     EXPECT_FALSE(Ventiro_Form1->ImageList1->Get(23).isNull());
     EXPECT_TRUE(Ventiro_Form1->ImageList1->Get(0).hasAlphaChannel());
-}
-
-// Every button of the window: its bar, its place, its caption and what a click does.
-struct ButtonCase
-{
-    int bar;
-    int index;
-    const char* action;
-    const char* caption;
-    const char* key; // the launch key, or nullptr for the two buttons that launch nothing
-};
-
-const ButtonCase kButtons[] = {
-    {2, 0, "CimE", "&Cimatron E", "CimE"},
-    {2, 1, "CatiaR2D", "C&atia read 2D", "CatiaR2D"},
-    {2, 2, "DeleteWa", "&DelWA", "Delwa"},
-    {2, 3, "DelDi", "D&elDi", "DelDi"},
-    {2, 4, "DelVerif", "De&lVerif", "DelVerif"},
-    {2, 5, "Hotline", "&Hotline", "Hotline"},
-    {2, 6, "Browser", "&Browser", "Browser"},
-    {2, 7, "CimZip", "C&imZip", "CimZip"},
-    {2, 8, "Einstellungen", "Ei&nstellungen", nullptr},
-    {2, 9, "Schliessen", "&Schliessen", nullptr},
-    {1, 0, "Simula", "&Simula", "Simula"},
-    {1, 1, "Verifier", "&Verifier", "Verifier"},
-    {1, 2, "IMSPost", "&IMSPost", "IMSPost"},
-    {1, 3, "PostEXE", "&PostEXE", "PostExe"},
-    {1, 4, "Drahterodieren", "&Draht erodieren", "Drahter"},
-    {1, 5, "QDrill", "&QDrill", "qdrill"},
-    {1, 6, "DefPost", "D&efPost", "DFPost"},
-    {1, 7, "Dfexf", "D&fexf", "Dfexf"},
-    {1, 8, "NcDoc", "&NcDoc", "NcDoku"},
-    {4, 0, "DfDraft", "&DfDraft", "DfDraft"},
-    {6, 0, "GetID", "&GetID", "GetID"},
-    {6, 1, "LicInfo", "&LicInfo", "LicInfo"},
-    {5, 0, "Dtf2Ctf", "&Dtf2Ctf", "Dtf2Ctf"},
-    {5, 1, "DocConv", "D&ocConv", "DocConv"},
-    {5, 2, "Farben", "&Farben", "Farben"},
-    {5, 3, "DIPref", "D&IPref", "DIPref"},
-    {5, 4, "DIRSize", "DI&RSize", "Dirsize"},
-    {5, 5, "CimInfo", "&CimInfo", "CimInfo"},
-};
-
-TEST_F(MainWindow, BarItemsInOrder)
-{
-    std::map<int, std::size_t> counts;
-    for (const ButtonCase& c : kButtons) {
-        SCOPED_TRACE(c.action);
-        const auto& items = bar(c.bar)->Items();
-        ASSERT_LT(static_cast<std::size_t>(c.index), items.size());
-        const TActionClientItem& item = items[static_cast<std::size_t>(c.index)];
-        ASSERT_NE(item.Action, nullptr);
-        EXPECT_EQ(item.Action->Name, c.action);
-        EXPECT_EQ(item.Caption, c.caption);
-        EXPECT_EQ(item.ImageIndex, item.Action->ImageIndex);
-        std::string plain = c.caption;
-        plain.erase(plain.find('&'), 1);
-        EXPECT_EQ(bar(c.bar)->Button(c.index)->accessibleName(), toQString(plain));
-        ++counts[c.bar];
-    }
-    for (const auto& [number, count] : counts)
-        EXPECT_EQ(bar(number)->Items().size(), count);
     // Screen readers and UI automation see each group by its caption and each button as a button.
     for (QGroupBox* group : {Ventiro_Form1->GroupBox1, Ventiro_Form1->GroupBox2, Ventiro_Form1->GroupBox3,
                              Ventiro_Form1->GroupBox4, Ventiro_Form1->GroupBox5}) {
@@ -346,21 +278,6 @@ TEST_F(MainWindow, BarItemsInOrder)
     EXPECT_TRUE(button->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
 }
 
-TEST_F(MainWindow, LaunchKeysAgreeWithTheLaunchersList)
-{
-    std::map<std::string, std::string> keys;
-    for (const LaunchKey& k : LaunchKeys())
-        keys[k.action] = k.key;
-    int launching = 0;
-    for (const ButtonCase& c : kButtons) {
-        if (!c.key)
-            continue;
-        ++launching;
-        EXPECT_EQ(keys[c.action], c.key) << c.action;
-    }
-    EXPECT_EQ(launching, 26);
-}
-
 TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
 {
     // One distinct program per table line, under the designed names (which differ in case from the
@@ -372,21 +289,29 @@ TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
     }
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(lines);
 
-    for (const ButtonCase& c : kButtons) {
-        if (!c.key)
+    int launching = 0;
+    for (const PanelButton& row : PanelButtons()) {
+        if (!row.launchKey)
             continue;
-        SCOPED_TRACE(c.action);
+        SCOPED_TRACE(row.action);
+        ++launching;
         shellCalls().clear();
-        QTest::mouseClick(bar(c.bar)->Button(c.index), Qt::LeftButton);
+        QTest::mouseClick(buttonOf(row), Qt::LeftButton);
         ASSERT_EQ(shellCalls().size(), 1u);
         const ShellCall& call = shellCalls().front();
-        EXPECT_EQ(call.file, upper(std::string(c.key)) + ".EXE");
+        EXPECT_EQ(call.file, upper(std::string(row.launchKey)) + ".EXE");
         EXPECT_EQ(call.parameters, "-");
         EXPECT_EQ(call.directory, "C:\\TOOLS\\");
         EXPECT_EQ(call.operation, "open");
         EXPECT_EQ(call.showCmd, 1); // normal window
         EXPECT_EQ(call.owner, Application->Handle());
     }
+    EXPECT_EQ(static_cast<std::size_t>(launching), DefaultLaunchTable().size());
+    // The handlers by name do what their buttons do.
+    shellCalls().clear();
+    Ventiro_Form1->DeleteWaExecute();
+    ASSERT_EQ(shellCalls().size(), 1u);
+    EXPECT_EQ(shellCalls().front().file, "DELWA.EXE");
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
 }
 

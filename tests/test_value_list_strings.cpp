@@ -1,6 +1,6 @@
 #include "core/value_list_strings.h"
 #include "launch/default_launch_table.h"
-#include "launch/launch_keys.h"
+#include "launch/panel_buttons.h"
 #include "platform/locale.h"
 
 #include <gtest/gtest.h>
@@ -30,25 +30,28 @@ TEST(DefaultLaunchTable, HasTheTwentySixLinesInOrder)
     EXPECT_EQ(folded.size(), 26u);
 }
 
-TEST(LaunchKeys, EveryActionReachesItsDefaultLine)
+TEST(PanelButtons, EveryLaunchKeyReachesItsOwnDesignedLine)
 {
-    // Default line (counted from 1) that each action's key reaches, in the order of the actions.
-    const int expectedRows[26] = {1,  2,  3,  4,  6,  5,  7,  8,  9,  10, 11, 12, 13,
-                                  14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26};
     const TValueListStrings table(DefaultLaunchTable());
-    const auto& keys = LaunchKeys();
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        SCOPED_TRACE(keys[i].action);
+    int launching = 0;
+    for (const PanelButton& button : PanelButtons()) {
+        SCOPED_TRACE(button.action);
+        EXPECT_EQ(FindPanelButton(button.action), &button);
+        ASSERT_EQ(button.launchKey == nullptr, button.command == nullptr);
+        if (button.launchKey == nullptr)
+            continue;
         int row = -1;
-        ASSERT_TRUE(FindKeyRow(table, keys[i].key, row));
-        EXPECT_EQ(row, expectedRows[i]);
-        EXPECT_EQ(ValueOfKey(table, keys[i].key), table.ValueFromIndex(row - 1));
+        ASSERT_TRUE(FindKeyRow(table, button.launchKey, row));
+        EXPECT_EQ(table.Get(row - 1), button.command);
+        EXPECT_EQ(row, ++launching); // the designed lines in the buttons' order
     }
-    EXPECT_STREQ(LaunchKeyOf("DeleteWa"), "Delwa");
-    EXPECT_STREQ(LaunchKeyOf("Drahterodieren"), "Drahter");
-    EXPECT_STREQ(LaunchKeyOf("NcDoc"), "NcDoku");
-    EXPECT_EQ(LaunchKeyOf("Einstellungen"), nullptr);
-    EXPECT_EQ(LaunchKeyOf("Schliessen"), nullptr);
+    EXPECT_EQ(launching, table.Count()); // and no line without its button
+    // Keys that are not the action names, and differ in case from the table's names.
+    EXPECT_STREQ(FindPanelButton("DeleteWa")->launchKey, "Delwa");
+    EXPECT_STREQ(FindPanelButton("Drahterodieren")->launchKey, "Drahter");
+    EXPECT_STREQ(FindPanelButton("NcDoc")->launchKey, "NcDoku");
+    EXPECT_EQ(FindPanelButton("Einstellungen")->launchKey, nullptr);
+    EXPECT_EQ(FindPanelButton("NoSuchButton"), nullptr);
 }
 
 struct LookupCase

@@ -42,6 +42,8 @@ TServices withDefaults(TServices services)
             });
         };
     }
+    if (!services.showMessage)
+        services.showMessage = [](const std::string& text) { ShowMessage(text); };
     if (!services.writeClipboard)
         services.writeClipboard = writeSystemClipboard;
     if (!services.showError)
