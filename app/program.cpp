@@ -33,6 +33,7 @@ void showStartupError(std::exception_ptr error)
         className = platform::ReadableTypeName(typeid(e).name());
         message = e.what();
     } catch (...) {
+        // Not of a C++ exception class: nothing to show but the class name "Exception".
     }
     ShowApplicationError(ApplicationErrorText(className.c_str(), message));
 }
