@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+class QHelpEvent;
 class TForm;
 
 // The one application object of the process. It owns the program's windows (destroyed last created
@@ -88,7 +89,10 @@ private:
     // At a session end the windows hear of their end, last created first, before the process goes.
     void endForms();
     void endSession();
+    // Hints (toolkit/hints.cpp): the status bars of the window under the mouse take its long form;
+    // a tooltip request shows the short form where the control's ShowHint is in force.
     void updateHint(const QWidget* under);
+    void showToolTip(QWidget* control, const QHelpEvent& request);
 
     QWidget* m_hidden = nullptr; // the application's own hidden top-level window
     bool m_destroying = false;
