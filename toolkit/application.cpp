@@ -109,7 +109,6 @@ TApplication::~TApplication()
 {
     // Last created first: the settings window goes before the main window. Each window hears of its
     // end while its controls still exist.
-    m_destroying = true;
     QToolTip::hideText();
     const bool ended = std::exchange(m_formsEnded, true);
     for (auto it = m_forms.rbegin(); it != m_forms.rend(); ++it) {
@@ -144,11 +143,6 @@ void TApplication::endSession()
         m_mainForm->Close();
 }
 
-void TApplication::Initialize()
-{
-    // The component object model only exists on Windows; nothing to prepare here.
-}
-
 void TApplication::SetTitle(const std::string& title)
 {
     if (Title() != title.substr(0, 255))
@@ -171,7 +165,6 @@ void TApplication::registerForm(TForm* form)
 
 void TApplication::Run()
 {
-    m_running = true;
     if (m_mainForm != nullptr) {
         // Maximized shows the window maximized; minimized without activation keeps it a minimized
         // window; every other request leaves the state alone. The window's own placement is
@@ -186,7 +179,6 @@ void TApplication::Run()
     }
     if (!m_terminated)
         exec();
-    m_running = false;
 }
 
 void TApplication::Terminate()

@@ -28,7 +28,6 @@ public:
     // writes one line to standard error, saying how to run the panel anyway, and returns false.
     static bool PrepareDisplay();
 
-    void Initialize();
     void SetTitle(const std::string& title);
     std::string Title() const; // at most 255 characters
 
@@ -53,7 +52,6 @@ public:
     void Run();
     void Terminate();
     void* Handle() const; // the native handle of the application's hidden top-level window
-    bool Running() const { return m_running; }
     bool Terminated() const { return m_terminated; }
 
     // Shows an error that escaped a handler (through the error display of toolkit/services.h);
@@ -75,8 +73,6 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-    bool Destroying() const { return m_destroying; }
-
     // The show request the program was started with (platform::StartupShowCommand), read once when
     // the application object is created.
     int StartupShowCommand() const { return m_showCommand; }
@@ -95,14 +91,12 @@ private:
     void showToolTip(QWidget* control, const QHelpEvent& request);
 
     QWidget* m_hidden = nullptr; // the application's own hidden top-level window
-    bool m_destroying = false;
 
     std::vector<TForm*> m_forms; // in creation order
     TForm* m_mainForm = nullptr;
     std::string m_hint;
     int m_showCommand = 1;
     Qt::WindowStates m_startState = Qt::WindowNoState;
-    bool m_running = false;
     bool m_terminated = false;
     std::uint32_t m_lastInputTime = 0;
     bool m_formsEnded = false;
