@@ -56,7 +56,8 @@ public:
 
     // Shows an error that escaped a handler (through the error display of toolkit/services.h);
     // returns so that the loop goes on. Call it from a catch block (it takes
-    // std::current_exception()) or hand it the error.
+    // std::current_exception()) or hand it the error. Out of memory (std::bad_alloc) is thrown on.
+    // Defined in toolkit/error_display.cpp.
     void HandleException(std::exception_ptr error = std::current_exception());
     void ShowException(const Exception& error);
 
@@ -105,7 +106,8 @@ private:
 
 extern TApplication* Application;
 
-// The "Application Error" text for an error that escaped start-up, and its box (through the error
-// display of toolkit/services.h; the text also goes to standard error).
+// The "Application Error" text for an error that escaped start-up ("Exception <class> in module
+// <program file>." and the message, ended by a full stop), and its box (through the error display of
+// toolkit/services.h; the text also goes to standard error).
 std::string ApplicationErrorText(const char* className, const std::string& message);
 void ShowApplicationError(const std::string& text);
