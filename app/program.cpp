@@ -83,7 +83,6 @@ int RunProgram(int argc, char** argv, const std::function<void()>& createForms)
             Application->BringToFront(id.toStdString());
     });
     try {
-        Application->Initialize();
         Application->SetTitle("Cimatron-E Version 4.xx Startpanel - Ventiro, freie Neufassung");
         createForms();
         Application->Run();

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -76,15 +77,16 @@ double openOnce(const std::vector<std::string>& lines, const std::string& iniFil
     form->FormStorage1->IniFileName = iniFile;
     form->Verknuepfungseditor->Strings().Assign(lines);
     PaintWatch watch;
-    form->Verknuepfungseditor->viewport()->installEventFilter(&watch);
-    form->show();
+    form->show(); // builds the grid; it paints on the next turns of the loop
+    QWidget* cells = form->Verknuepfungseditor->findChild<QTableView*>(QStringLiteral("Grid"))->viewport();
+    cells->installEventFilter(&watch);
     while (!watch.painted)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     if (form->Verknuepfungseditor->Strings().Count() != static_cast<int>(lines.size()))
         std::fprintf(stderr, "settings_bench: the window shows %d lines, not %zu\n",
                      form->Verknuepfungseditor->Strings().Count(), lines.size());
-    form->Verknuepfungseditor->viewport()->removeEventFilter(&watch);
+    cells->removeEventFilter(&watch);
     form->FormStorage1->Active = false; // nothing written back on the way out
     return ms;
 }

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-// What the program knows about its own code: where its executable lives, which module an address
-// belongs to, and the readable names of its types.
+// What the program knows about its own code: where its executable lives and the readable names of
+// its types.
 namespace platform {
 
 // The folder of the running executable with a trailing separator, as an 8-bit file name (see
@@ -12,13 +11,6 @@ namespace platform {
 // Empty when the system cannot tell, or on Windows when the folder has no spelling in the ANSI code
 // page at all (no short names on its volume).
 std::string ExecutableFolder();
-
-// The file name (without directory) of the module that contains `address`, and the address's offset
-// from the start of that module. False when no module contains it.
-bool ModuleOfAddress(const void* address, std::string& fileName, std::uintptr_t& offset);
-
-// The address this call returns to: a code address inside the function that calls it.
-const void* ReturnAddress();
 
 // The readable spelling of a type name as typeid(...).name() gives it (demangled where the compiler
 // mangles it), or the name as it is when it cannot be read.

@@ -1,11 +1,9 @@
 #include "platform/module.h"
 
-#include "platform/codepage.h"
 #include "platform/native_path.h"
 
 #include <cstdlib>
 #include <cxxabi.h>
-#include <dlfcn.h>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -26,25 +24,6 @@ std::string ExecutableFolder()
         }
         buffer.resize(buffer.size() * 2);
     }
-}
-
-bool ModuleOfAddress(const void* address, std::string& fileName, std::uintptr_t& offset)
-{
-    Dl_info info{};
-    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr)
-        return false;
-    offset = reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(info.dli_fbase);
-    fileName = info.dli_fname;
-    const auto slash = fileName.find_last_of('/');
-    if (slash != std::string::npos)
-        fileName.erase(0, slash + 1);
-    fileName = codepage::utf8ToAnsi(fileName); // shown in a message, never opened
-    return true;
-}
-
-[[gnu::noinline]] const void* ReturnAddress()
-{
-    return __builtin_extract_return_addr(__builtin_return_address(0));
 }
 
 std::string ReadableTypeName(const char* name)

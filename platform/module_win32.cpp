@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-#if defined(_MSC_VER)
-#include <intrin.h>
-#else
+#if !defined(_MSC_VER)
 #include <cstdlib>
 #include <cxxabi.h>
 #include <memory>
@@ -61,42 +59,13 @@ std::string ExecutableFolder()
     return {};
 }
 
-bool ModuleOfAddress(const void* address, std::string& fileName, std::uintptr_t& offset)
-{
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<LPCSTR>(address), &module))
-        return false;
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
-    offset = reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(module);
-    fileName = path;
-    const auto slash = fileName.find_last_of("\\/");
-    if (slash != std::string::npos)
-        fileName.erase(0, slash + 1);
-    return true;
-}
-
 #if defined(_MSC_VER)
-__declspec(noinline) const void* ReturnAddress()
-{
-    return _ReturnAddress();
-}
-
 std::string ReadableTypeName(const char* name)
 {
     // The compiler's type names are readable already ("class Exception").
     return name;
 }
 #else
-[[gnu::noinline]] const void* ReturnAddress()
-{
-    return __builtin_return_address(0);
-}
-
 std::string ReadableTypeName(const char* name)
 {
     int status = 0;

@@ -89,7 +89,7 @@ TEST(MessageDialog, MessageAndErrorBoxesAreFixedDialogs)
     QTimer::singleShot(0, closeWhenUp);
     app().ShowException(Exception("Fehler"));
     QTimer::singleShot(0, closeWhenUp);
-    ShowApplicationError("Exception Exception in module test at 00000000.\r\nFehler.\r\n");
+    ShowApplicationError(ApplicationErrorText("Exception", "Fehler"));
 
     ASSERT_EQ(seen.size(), 3u);
     const std::string captions[] = {app().Title(), app().Title(), "Application Error"};
@@ -168,6 +168,16 @@ TEST(MessageDialog, ClipboardThatCannotBeOpenedIsReportedAndTheDialogStays)
     EXPECT_EQ(result, 1);
 }
 
+TEST(Application, ApplicationErrorTextNamesClassProgramAndMessage)
+{
+    app();
+    EXPECT_EQ(ApplicationErrorText("EInvalidOperation", "Fenster nicht erstellt"),
+              "Exception EInvalidOperation in module test_application.\r\nFenster nicht erstellt.\r\n");
+    EXPECT_EQ(ApplicationErrorText("Exception", "Ende."),
+              "Exception Exception in module test_application.\r\nEnde.\r\n");
+    EXPECT_EQ(ApplicationErrorText("unknown", ""), "Exception unknown in module test_application.\r\n\r\n");
+}
+
 TEST(Application, IconIsTheProgramIconOfThirtyTwoPixels)
 {
     app();
@@ -213,6 +223,8 @@ TEST(Application, ExceptionsAreShownWithTheFullStopRuleAndTheLoopGoesOn)
                                                "",
                                                "Unable to write to /x/Ventiro.ini."};
     EXPECT_EQ(shown, expected);
+    // Out of memory is no error to show and go on from.
+    EXPECT_THROW(app().HandleException(std::make_exception_ptr(std::bad_alloc())), std::bad_alloc);
 
     // An error thrown by an event handler is caught at the dispatch and the next event is handled.
     QPushButton button("x");

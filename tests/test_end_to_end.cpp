@@ -422,16 +422,10 @@ TEST_F(EndToEnd, FailedStartUpShowsTheApplicationErrorAndExitsWithOne)
 
     keys(box, {"Return"});
     EXPECT_EQ(m_panel->WaitForExit(), 1);
-    // "... at <eight capital hex digits>." and the message, each line ended by CR LF.
-    const std::string output = log();
-    const std::string head = "Exception Exception in module ventiro_failing_start at ";
-    const std::size_t at = output.find(head);
-    ASSERT_NE(at, std::string::npos) << output;
-    const std::string address = output.substr(at + head.size(), 8);
-    EXPECT_EQ(address.size(), 8u) << output;
-    EXPECT_EQ(address.find_first_not_of("0123456789ABCDEF"), std::string::npos) << output;
-    const std::string tail = ".\r\nFenster nicht erstellt.\r\n";
-    EXPECT_EQ(output.substr(at + head.size() + 8, tail.size()), tail) << output;
+    // The class, the program and the message, each line ended by CR LF.
+    const std::string text =
+        "Exception Exception in module ventiro_failing_start.\r\nFenster nicht erstellt.\r\n";
+    EXPECT_NE(log().find(text), std::string::npos) << log();
     EXPECT_FALSE(fs::exists(ini()));
 }
 

@@ -61,7 +61,6 @@ int main(int argc, char** argv)
     int result = 0;
     {
         TApplication app(argc, argv);
-        app.Initialize();
         app.SetTitle("Ventiro");
         result = RUN_ALL_TESTS();
         LoggingForm* first = nullptr;

@@ -22,6 +22,7 @@
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -318,7 +319,7 @@ TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
 TEST_F(MainWindow, TableRestoresAndLaunchesWithoutTheSettingsView)
 {
     // Runs before any test opens the settings window: its grid has never been needed.
-    ASSERT_FALSE(Einstellungen_Form1->Verknuepfungseditor->GridBuilt());
+    ASSERT_EQ(Einstellungen_Form1->Verknuepfungseditor->findChild<QTableView*>("Grid"), nullptr);
     {
         std::ofstream ini(iniPath(), std::ios::binary | std::ios::trunc);
         ini << "[Einstellungenmaske.Verknuepfungseditor_Strings]\r\nCount=2\r\n"
@@ -328,18 +329,24 @@ TEST_F(MainWindow, TableRestoresAndLaunchesWithoutTheSettingsView)
     Ventiro_Form1->hide();
     Ventiro_Form1->show();
     EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Strings().Count(), 2);
-    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Row(), 1);
     QTest::mouseClick(Ventiro_Form1->ActionToolBar2->Button(0), Qt::LeftButton);
     ASSERT_EQ(shellCalls().size(), 1u);
     EXPECT_EQ(shellCalls().front().file, "CIM.EXE");
     EXPECT_EQ(shellCalls().front().parameters, "-X");
     EXPECT_EQ(shellCalls().front().directory, "C:\\RESTORED\\");
-    EXPECT_FALSE(Einstellungen_Form1->Verknuepfungseditor->GridBuilt());
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->findChild<QTableView*>("Grid"), nullptr);
 
-    // The grid built later starts on the same row, with the restored text.
-    Einstellungen_Form1->Verknuepfungseditor->SetRow(2);
-    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->InplaceEditor()->text(), QString("d:\\f.exe"));
-    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->currentIndex().row(), 1);
+    // The grid built later starts on the first row, with the restored text.
+    Einstellungen_Form1->show();
+    auto* grid = Einstellungen_Form1->Verknuepfungseditor->findChild<QTableView*>("Grid");
+    auto* line = Einstellungen_Form1->Verknuepfungseditor->findChild<QLineEdit*>("InplaceEditor");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+    EXPECT_EQ(line->text(), QString("c:\\restored\\cim.exe[-x]"));
+    QTest::keyClick(line, Qt::Key_Down);
+    EXPECT_EQ(line->text(), QString("d:\\f.exe"));
+    EXPECT_EQ(grid->currentIndex().row(), 1);
+    Einstellungen_Form1->hide();
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
     std::remove(iniPath().c_str());
 }

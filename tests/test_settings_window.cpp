@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -70,10 +71,13 @@ void typeAtEndOf(const std::string& key, const QString& text)
 {
     TValueListEditor* editor = Einstellungen_Form1->Verknuepfungseditor;
     int row = 0;
-    ASSERT_TRUE(editor->FindKeyRow(key, row));
-    editor->SetRow(row);
-    QTest::keyClick(editor->InplaceEditor(), Qt::Key_End);
-    QTest::keyClicks(editor->InplaceEditor(), text);
+    ASSERT_TRUE(FindKeyRow(editor->Strings(), key, row));
+    auto* line = editor->findChild<QLineEdit*>("InplaceEditor");
+    QTest::keyClick(line, Qt::Key_Up, Qt::ControlModifier);
+    for (int r = 1; r < row; ++r)
+        QTest::keyClick(line, Qt::Key_Down);
+    QTest::keyClick(line, Qt::Key_End);
+    QTest::keyClicks(line, text);
 }
 
 } // namespace
@@ -131,11 +135,11 @@ TEST(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
     const QString ini = dir.filePath("Ventiro.ini");
     Einstellungen_Form1->FormStorage1->IniFileName = ini.toStdString();
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
-    const std::string original = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE");
+    const std::string original = ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE");
 
     EXPECT_EQ(openModal([] { typeAtEndOf("CimE", "9"); }), 2);
     EXPECT_FALSE(Einstellungen_Form1->isVisible());
-    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"), original + "9");
+    EXPECT_EQ(ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE"), original + "9");
     EXPECT_NE(readFile(ini).find("[Einstellungenmaske.Verknuepfungseditor_Strings]"), std::string::npos);
     // The placement is saved by the close as well, not only at the end of the program.
     const std::string saved = readFile(ini);
@@ -146,7 +150,7 @@ TEST(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
     // Whatever the memory holds, opening brings back what the file holds.
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign({"CimE=other"});
     std::string seen;
-    openModal([&seen] { seen = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"); });
+    openModal([&seen] { seen = ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE"); });
     EXPECT_EQ(seen, original + "9");
     EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Strings().Count(), 26);
 }
@@ -158,7 +162,7 @@ TEST(SettingsWindow, FailedWriteIsReportedAndEditsAreKeptUntilWritten)
     Einstellungen_Form1->FormStorage1->IniFileName = good.toStdString();
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
     openModal([] {});
-    const std::string saved = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE");
+    const std::string saved = ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE");
 
     // A file in place of the folder: no user, root included, can create the INI file there.
     QFile blocker(dir.filePath("blocker"));
@@ -179,17 +183,17 @@ TEST(SettingsWindow, FailedWriteIsReportedAndEditsAreKeptUntilWritten)
     watcher.stop();
     // The error display ends the message with a full stop.
     EXPECT_EQ(message, QString("Unable to write to ") + bad + ".");
-    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"), saved + "X");
+    EXPECT_EQ(ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE"), saved + "X");
 
     // The file can be written again. Opening does not put its older table over the edits it never
     // received; the close that follows writes them.
     Einstellungen_Form1->FormStorage1->IniFileName = good.toStdString();
     std::string seen;
-    openModal([&seen] { seen = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"); });
+    openModal([&seen] { seen = ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE"); });
     EXPECT_EQ(seen, saved + "X");
     EXPECT_FALSE(Einstellungen_Form1->FormStorage1->Unwritten());
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign({"CimE=other"});
-    openModal([&seen] { seen = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE"); });
+    openModal([&seen] { seen = ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE"); });
     EXPECT_EQ(seen, saved + "X");
 }
 
@@ -198,7 +202,8 @@ TEST(SettingsWindow, GridEditMenuSpeaksGermanWhereQtsTranslationsAreInstalled)
     if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
         GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";
     std::unique_ptr<QMenu> menu(
-        Einstellungen_Form1->Verknuepfungseditor->InplaceEditor()->createStandardContextMenu());
+        Einstellungen_Form1->Verknuepfungseditor->findChild<QLineEdit*>("InplaceEditor")
+            ->createStandardContextMenu());
     QStringList texts;
     for (const QAction* action : menu->actions()) {
         if (!action->isSeparator())

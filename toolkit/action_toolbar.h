@@ -24,8 +24,7 @@ public:
     int VertMargin = 1;
     int Spacing = 0;
     bool HorzSeparator = true;
-    bool AllowHiding = true;
-    bool PersistentHotKeys = false;
+    bool AllowHiding = true; // no effect here: the bar has no menu that would hide it
 
     int RowCount() const;
     // The button widget of item `index` (nullptr when out of range).

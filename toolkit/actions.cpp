@@ -9,8 +9,9 @@ void TAction::Execute()
     try {
         OnExecute();
     } catch (...) {
-        if (Application)
-            Application->HandleException(std::current_exception());
+        if (Application == nullptr)
+            throw; // no error display without the application object
+        Application->HandleException(std::current_exception());
     }
 }
 

@@ -3,13 +3,10 @@
 #include "ansi.h"
 #include "forms.h"
 #include "image_list.h"
-#include "message_dialog.h"
-#include "services.h"
-#include "status_bar.h"
+#include "panel_style.h"
 #include "termination.h"
 
 #include "platform/display.h"
-#include "platform/module.h"
 #include "platform/session_bus.h"
 #include "platform/startup.h"
 #include "platform/startup_notification.h"
@@ -18,15 +15,12 @@
 #include <QHelpEvent>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QPainter>
-#include <QProxyStyle>
 #include <QSessionManager>
-#include <QStyleOption>
+#include <QStyle>
 #include <QToolTip>
 #include <QTranslator>
 
 #include <cstdio>
-#include <typeinfo>
 
 TApplication* Application = nullptr;
 
@@ -36,111 +30,7 @@ namespace {
 // application object is created, so that the programs the panel starts make their own choice.
 bool g_platformHandedOver = false;
 
-// Tooltips appear 500 ms after the pointer rests on a control; group boxes have an etched frame.
-class HintStyle : public QProxyStyle
-{
-public:
-    using QProxyStyle::QProxyStyle;
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* data) const override
-    {
-        if (hint == SH_ToolTip_WakeUpDelay)
-            return 500;
-        if (hint == SH_ToolTip_FallAsleepDelay)
-            return 0;
-        return QProxyStyle::styleHint(hint, option, widget, data);
-    }
-
-    // Group boxes get the etched frame of the reference desktop: a dark rectangle and a light one
-    // a pixel lower right. The style's own frame is a picture that would be read through the image
-    // plug-ins at the first paint. The edges are filled, not stroked: a stroked rectangle costs the
-    // first paint many times more.
-    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-                       const QWidget* widget) const override
-    {
-        if (element != PE_FrameGroupBox) {
-            QProxyStyle::drawPrimitive(element, option, painter, widget);
-            return;
-        }
-        const QRect& r = option->rect;
-        const auto edges = [&](int left, int top, const QColor& colour) {
-            const int w = r.width() - 1, h = r.height() - 1;
-            painter->fillRect(left, top, w, 1, colour);
-            painter->fillRect(left, top + h - 1, w, 1, colour);
-            painter->fillRect(left, top, 1, h, colour);
-            painter->fillRect(left + w - 1, top, 1, h, colour);
-        };
-        edges(r.left(), r.top(), option->palette.color(QPalette::Dark));
-        edges(r.left() + 1, r.top() + 1, option->palette.color(QPalette::Light));
-    }
-};
-
-std::string withFullStop(std::string text)
-{
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
-        text += '.';
-    return text;
-}
-
-std::string shortHint(const std::string& hint)
-{
-    const auto bar = hint.find('|');
-    return bar == std::string::npos ? hint : hint.substr(0, bar);
-}
-
-std::string longHint(const std::string& hint)
-{
-    const auto bar = hint.find('|');
-    return bar == std::string::npos ? hint : hint.substr(bar + 1);
-}
-
-// The first non-empty hint from the control up through its parents.
-std::string hintAt(const QWidget* control)
-{
-    for (const QWidget* w = control; w != nullptr; w = w->parentWidget()) {
-        const std::string h = Hint(w);
-        if (!h.empty())
-            return h;
-        if (w->isWindow())
-            break;
-    }
-    return std::string();
-}
-
-bool offerHint(QWidget* window, const std::string& hint)
-{
-    if (window == nullptr)
-        return false;
-    bool taken = false;
-    for (QWidget* child : window->findChildren<QWidget*>()) {
-        auto* bar = dynamic_cast<TStatusBar*>(child);
-        if (bar != nullptr && bar->AutoHint && bar->window() == window) {
-            bar->SetSimpleText(hint);
-            taken = true;
-        }
-    }
-    return taken;
-}
-
 } // namespace
-
-std::string ApplicationErrorText(const char* className, const std::string& message)
-{
-    std::uintptr_t offset = 0;
-    std::string module = "ventiro";
-    platform::ModuleOfAddress(platform::ReturnAddress(), module, offset);
-    char address[16];
-    std::snprintf(address, sizeof address, "%08X", static_cast<unsigned>(offset & 0xFFFFFFFFu));
-    const bool stop = !message.empty() && message.back() != '.';
-    return std::string("Exception ") + className + " in module " + module + " at " + address + ".\r\n" +
-           message + (stop ? "." : "") + "\r\n";
-}
-
-void ShowApplicationError(const std::string& text)
-{
-    std::fprintf(stderr, "Application Error: %s", text.c_str());
-    Services().showError("Application Error", text);
-}
 
 bool TApplication::PrepareDisplay()
 {
@@ -177,7 +67,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(
     if (std::exchange(g_platformHandedOver, false))
         qunsetenv("QT_QPA_PLATFORM");
     platform::ReleaseDisplayProbe();
-    setStyle(new HintStyle(style()->name()));
+    setStyle(NewPanelStyle(style()->name()));
     // The program speaks German, whatever the session's language: Qt's own texts too (the edit
     // menu of a text field, the buttons of its dialogs), from the system's translations of Qt where
     // they are installed. Without them those texts stay as Qt has them.
@@ -219,7 +109,6 @@ TApplication::~TApplication()
 {
     // Last created first: the settings window goes before the main window. Each window hears of its
     // end while its controls still exist.
-    m_destroying = true;
     QToolTip::hideText();
     const bool ended = std::exchange(m_formsEnded, true);
     for (auto it = m_forms.rbegin(); it != m_forms.rend(); ++it) {
@@ -254,11 +143,6 @@ void TApplication::endSession()
         m_mainForm->Close();
 }
 
-void TApplication::Initialize()
-{
-    // The component object model only exists on Windows; nothing to prepare here.
-}
-
 void TApplication::SetTitle(const std::string& title)
 {
     if (Title() != title.substr(0, 255))
@@ -281,7 +165,6 @@ void TApplication::registerForm(TForm* form)
 
 void TApplication::Run()
 {
-    m_running = true;
     if (m_mainForm != nullptr) {
         // Maximized shows the window maximized; minimized without activation keeps it a minimized
         // window; every other request leaves the state alone. The window's own placement is
@@ -296,7 +179,6 @@ void TApplication::Run()
     }
     if (!m_terminated)
         exec();
-    m_running = false;
 }
 
 void TApplication::Terminate()
@@ -309,43 +191,6 @@ void TApplication::Terminate()
 void* TApplication::Handle() const
 {
     return reinterpret_cast<void*>(m_hidden->winId());
-}
-
-void TApplication::HandleException(std::exception_ptr error)
-{
-    if (!error)
-        return;
-    if (QWidget* grabber = QWidget::mouseGrabber())
-        grabber->releaseMouse();
-    try {
-        std::rethrow_exception(error);
-    } catch (const EAbort&) {
-    } catch (const Exception& e) {
-        ShowException(e);
-    } catch (const std::exception& e) {
-        ShowApplicationError(
-            ApplicationErrorText(platform::ReadableTypeName(typeid(e).name()).c_str(), e.what()));
-    } catch (...) {
-        ShowApplicationError(ApplicationErrorText("unknown", std::string()));
-    }
-}
-
-void TApplication::ShowException(const Exception& error)
-{
-    Services().showError(Title(), withFullStop(error.Message()));
-}
-
-void TApplication::updateHint(const QWidget* under)
-{
-    const std::string hint = under ? longHint(hintAt(under)) : std::string();
-    if (hint == m_hint)
-        return;
-    m_hint = hint;
-    QWidget* active = activeWindow();
-    if (active == nullptr && under != nullptr)
-        active = const_cast<QWidget*>(under)->window();
-    if (!offerHint(active, hint) && m_mainForm != nullptr)
-        offerHint(m_mainForm, hint);
 }
 
 void TApplication::BringToFront(const std::string& startupId)
@@ -384,16 +229,9 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
                 QMetaObject::invokeMethod(
                     this, [this] { updateHint(widgetAt(QCursor::pos())); }, Qt::QueuedConnection);
                 break;
-            case QEvent::ToolTip: {
-                const std::string tip = shortHint(hintAt(widget));
-                if (!ShowHintInForce(widget) || tip.empty()) {
-                    QToolTip::hideText();
-                    return true;
-                }
-                auto* help = static_cast<QHelpEvent*>(event);
-                QToolTip::showText(help->globalPos(), toQString(tip), widget, QRect(), 2500);
+            case QEvent::ToolTip:
+                showToolTip(widget, *static_cast<QHelpEvent*>(event));
                 return true;
-            }
             case QEvent::WindowBlocked:
             case QEvent::WindowUnblocked:
                 if (widget->isWindow())

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+class QHelpEvent;
 class TForm;
 
 // The one application object of the process. It owns the program's windows (destroyed last created
@@ -27,7 +28,6 @@ public:
     // writes one line to standard error, saying how to run the panel anyway, and returns false.
     static bool PrepareDisplay();
 
-    void Initialize();
     void SetTitle(const std::string& title);
     std::string Title() const; // at most 255 characters
 
@@ -52,12 +52,12 @@ public:
     void Run();
     void Terminate();
     void* Handle() const; // the native handle of the application's hidden top-level window
-    bool Running() const { return m_running; }
     bool Terminated() const { return m_terminated; }
 
     // Shows an error that escaped a handler (through the error display of toolkit/services.h);
     // returns so that the loop goes on. Call it from a catch block (it takes
-    // std::current_exception()) or hand it the error.
+    // std::current_exception()) or hand it the error. Out of memory (std::bad_alloc) is thrown on.
+    // Defined in toolkit/error_display.cpp.
     void HandleException(std::exception_ptr error = std::current_exception());
     void ShowException(const Exception& error);
 
@@ -74,8 +74,6 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-    bool Destroying() const { return m_destroying; }
-
     // The show request the program was started with (platform::StartupShowCommand), read once when
     // the application object is created.
     int StartupShowCommand() const { return m_showCommand; }
@@ -88,17 +86,18 @@ private:
     // At a session end the windows hear of their end, last created first, before the process goes.
     void endForms();
     void endSession();
+    // Hints (toolkit/hints.cpp): the status bars of the window under the mouse take its long form;
+    // a tooltip request shows the short form where the control's ShowHint is in force.
     void updateHint(const QWidget* under);
+    void showToolTip(QWidget* control, const QHelpEvent& request);
 
     QWidget* m_hidden = nullptr; // the application's own hidden top-level window
-    bool m_destroying = false;
 
     std::vector<TForm*> m_forms; // in creation order
     TForm* m_mainForm = nullptr;
     std::string m_hint;
     int m_showCommand = 1;
     Qt::WindowStates m_startState = Qt::WindowNoState;
-    bool m_running = false;
     bool m_terminated = false;
     std::uint32_t m_lastInputTime = 0;
     bool m_formsEnded = false;
@@ -107,7 +106,8 @@ private:
 
 extern TApplication* Application;
 
-// The "Application Error" text for an error that escaped start-up, and its box (through the error
-// display of toolkit/services.h; the text also goes to standard error).
+// The "Application Error" text for an error that escaped start-up ("Exception <class> in module
+// <program file>." and the message, ended by a full stop), and its box (through the error display of
+// toolkit/services.h; the text also goes to standard error).
 std::string ApplicationErrorText(const char* className, const std::string& message);
 void ShowApplicationError(const std::string& text);

@@ -205,8 +205,6 @@ void TForm::closeEvent(QCloseEvent* event)
         Application->Terminate();
         return;
     }
-    if (m_inModal && m_modalResult == 0)
-        m_modalResult = 2;
     event->accept();
     if (m_modalLoop != nullptr)
         m_modalLoop->quit();
@@ -214,7 +212,6 @@ void TForm::closeEvent(QCloseEvent* event)
 
 int TForm::ShowModal()
 {
-    m_modalResult = 0;
     m_inModal = true;
     setWindowModality(Qt::ApplicationModal);
     show();
@@ -226,7 +223,7 @@ int TForm::ShowModal()
     m_inModal = false;
     hide();
     setWindowModality(Qt::NonModal);
-    return m_modalResult == 0 ? 2 : m_modalResult;
+    return 2;
 }
 
 void TForm::Close()
@@ -421,6 +418,7 @@ int TForm::PixelsPerInch() const
 
 void TForm::HandleException(std::exception_ptr error)
 {
-    if (Application != nullptr)
-        Application->HandleException(error);
+    if (Application == nullptr)
+        std::rethrow_exception(error); // no error display without the application object
+    Application->HandleException(error);
 }

@@ -30,14 +30,12 @@ public:
     const std::string& Name() const { return m_name; }
     void SetCaption(const std::string& caption);
 
-    // Modal display: runs a nested loop until the window closes; returns the modal result
-    // (1 OK, 2 Cancel). Closing a modal window ends its display with 2 and hides it.
+    // Modal display: runs a nested loop until the window closes, then hides it; returns the modal
+    // result, always 2 (Cancel): the program's windows end their display only by closing.
     int ShowModal();
     // The same request as the close box: the close query runs, then the window closes (the main
     // window terminates the application instead of hiding).
     void Close();
-    int ModalResult() const { return m_modalResult; }
-    void SetModalResult(int result) { m_modalResult = result; }
 
     // Called by the application during shutdown, before the window's controls are destroyed.
     void DoDestroy();
@@ -100,7 +98,6 @@ private:
     QPoint m_knownPosition; // the position designed or restored, for window systems that tell none
     QRect m_designed;       // the client rectangle as designed
     bool m_shownOnce = false;
-    int m_modalResult = 0;
     bool m_inModal = false;
     bool m_inShowHandler = false;
     QEventLoop* m_modalLoop = nullptr;

@@ -34,8 +34,6 @@ public:
     // panel runs all the same, only without being found).
     bool Listen(std::function<void(const QByteArray& startupId)> toFront);
 
-    const QString& ServerName() const { return m_name; }
-
 private:
     void accept();
 

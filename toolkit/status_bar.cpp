@@ -22,12 +22,6 @@ TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent)
     setAccessibleName(QStringLiteral("Status"));
 }
 
-void TStatusBar::SetPanelCount(int count)
-{
-    m_panelCount = count;
-    update();
-}
-
 void TStatusBar::SetSimpleText(const std::string& text)
 {
     if (text == m_simpleText)
@@ -39,7 +33,6 @@ void TStatusBar::SetSimpleText(const std::string& text)
 
 void TStatusBar::paintEvent(QPaintEvent*)
 {
-    // The simple-mode text is shown in panel mode too, so the operator sees the hint.
     QPainter painter(this);
     QStyleOption option;
     option.initFrom(this);

@@ -4,17 +4,14 @@
 
 #include <string>
 
-// A status bar with panels and a separate simple-mode text. With AutoHint on it takes every hint the
-// application offers its window as its simple-mode text, and it shows that text even in panel mode.
+// A status bar of one line of text with a size grip. With AutoHint on it takes every hint the
+// application offers its window as its text.
 class TStatusBar : public QWidget
 {
 public:
     explicit TStatusBar(QWidget* parent = nullptr);
 
     bool AutoHint = false;
-    bool SimplePanel = false;
-    int PanelCount() const { return m_panelCount; }
-    void SetPanelCount(int count);
 
     std::string SimpleText() const { return m_simpleText; }
     void SetSimpleText(const std::string& text);
@@ -23,7 +20,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int m_panelCount = 0;
     std::string m_simpleText;
 };
 

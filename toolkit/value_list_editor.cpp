@@ -2,14 +2,45 @@
 
 #include "toolkit/ansi.h"
 
+#include <QAbstractTableModel>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTableView>
 
 #include <algorithm>
 #include <utility>
+
+namespace {
+
+constexpr int kRowHeight = 18;
+constexpr int kKeyColumnWidth = 150;
+
+} // namespace
+
+// The rows of a TValueListEditor below its title row "Key" / "Value" (the header): one row per
+// line of the list, one empty row for an empty list. The model holds no copy of the text.
+class TValueListModel : public QAbstractTableModel
+{
+public:
+    explicit TValueListModel(TValueListStrings& strings, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Rebuilds the rows after the list changed.
+    void reset();
+    // Repaints one line after the in-place editor wrote it.
+    void lineChanged(int line);
+
+private:
+    TValueListStrings& m_strings;
+};
 
 TValueListModel::TValueListModel(TValueListStrings& strings, QObject* parent)
     : QAbstractTableModel(parent), m_strings(strings)
@@ -131,6 +162,7 @@ void TValueListEditor::buildGrid()
     if (m_grid != nullptr)
         return;
     m_grid = new TValueListGrid(this);
+    m_grid->setObjectName(QStringLiteral("Grid"));
     m_grid->setGeometry(rect());
     m_model = new TValueListModel(m_strings, m_grid);
     m_grid->setModel(m_model);
@@ -143,15 +175,15 @@ void TValueListEditor::buildGrid()
     rows->hide();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(1);
-    rows->setDefaultSectionSize(RowHeight);
+    rows->setDefaultSectionSize(kRowHeight);
     QHeaderView* columns = m_grid->horizontalHeader();
     columns->setMinimumSectionSize(0);
-    columns->setFixedHeight(RowHeight);
+    columns->setFixedHeight(kRowHeight);
     columns->setStretchLastSection(false);
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setSectionsMovable(false);
     columns->setHighlightSections(false);
-    columns->resizeSection(0, KeyColumnWidth);
+    columns->resizeSection(0, kKeyColumnWidth);
     connect(columns, &QHeaderView::sectionResized, this, [this](int section) {
         if (section == 0)
             fitValueColumn();
@@ -160,6 +192,7 @@ void TValueListEditor::buildGrid()
     m_grid->setAccessibleName(accessibleName());
 
     m_editor = new QLineEdit(m_grid->viewport());
+    m_editor->setObjectName(QStringLiteral("InplaceEditor"));
     m_editor->setFrame(false);
     m_editor->installEventFilter(m_grid);
     connect(m_editor, &QLineEdit::textEdited, this, &TValueListEditor::textEdited);
@@ -173,48 +206,6 @@ void TValueListEditor::buildGrid()
     if (isVisible())
         m_grid->show();
     updateGeometry();
-}
-
-QTableView* TValueListEditor::Grid()
-{
-    buildGrid();
-    return m_grid;
-}
-
-QLineEdit* TValueListEditor::InplaceEditor()
-{
-    buildGrid();
-    return m_editor;
-}
-
-QAbstractItemModel* TValueListEditor::model()
-{
-    return Grid()->model();
-}
-
-QHeaderView* TValueListEditor::horizontalHeader()
-{
-    return Grid()->horizontalHeader();
-}
-
-QHeaderView* TValueListEditor::verticalHeader()
-{
-    return Grid()->verticalHeader();
-}
-
-QWidget* TValueListEditor::viewport()
-{
-    return Grid()->viewport();
-}
-
-QRect TValueListEditor::visualRect(const QModelIndex& index)
-{
-    return Grid()->visualRect(index);
-}
-
-QModelIndex TValueListEditor::currentIndex()
-{
-    return Grid()->currentIndex();
 }
 
 QSize TValueListEditor::sizeHint() const
@@ -243,26 +234,6 @@ void TValueListEditor::resizeEvent(QResizeEvent* event)
         m_grid->setGeometry(rect());
 }
 
-std::string TValueListEditor::ValueOfKey(const std::string& key) const
-{
-    return ::ValueOfKey(m_strings, key);
-}
-
-bool TValueListEditor::FindKeyRow(const std::string& key, int& row) const
-{
-    return ::FindKeyRow(m_strings, key, row);
-}
-
-std::string TValueListEditor::Cells(int column, int row) const
-{
-    if (row == 0)
-        return column == 0 ? "Key" : column == 1 ? "Value" : "";
-    const int line = row - 1;
-    if (line < 0 || line >= m_strings.Count())
-        return {};
-    return column == 0 ? m_strings.Names(line) : column == 1 ? m_strings.ValueFromIndex(line) : "";
-}
-
 int TValueListEditor::lastRow() const
 {
     return std::max(m_strings.Count(), 1);
@@ -278,7 +249,7 @@ void TValueListEditor::Refresh()
     --m_editCount;
 }
 
-void TValueListEditor::SetRow(int row)
+void TValueListEditor::setRow(int row)
 {
     row = std::clamp(row, 1, lastRow());
     if (row == m_row)
@@ -375,7 +346,7 @@ void TValueListEditor::clickAt(const QPoint& position)
     // Only a value cell can become current; a click elsewhere leaves the current cell.
     const QModelIndex index = m_grid->indexAt(position);
     if (index.isValid() && index.column() == 1) {
-        SetRow(index.row() + 1);
+        setRow(index.row() + 1);
         m_editor->setFocus();
     }
 }
@@ -383,19 +354,19 @@ void TValueListEditor::clickAt(const QPoint& position)
 bool TValueListEditor::navigate(QKeyEvent* event)
 {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
-    const int page = std::max(1, m_grid->viewport()->height() / RowHeight - 1);
+    const int page = std::max(1, m_grid->viewport()->height() / kRowHeight - 1);
     switch (event->key()) {
     case Qt::Key_Up:
-        SetRow(ctrl ? 1 : m_row - 1);
+        setRow(ctrl ? 1 : m_row - 1);
         return true;
     case Qt::Key_Down:
-        SetRow(ctrl ? lastRow() : m_row + 1);
+        setRow(ctrl ? lastRow() : m_row + 1);
         return true;
     case Qt::Key_PageUp:
-        SetRow(m_row - page);
+        setRow(m_row - page);
         return true;
     case Qt::Key_PageDown:
-        SetRow(m_row + page);
+        setRow(m_row + page);
         return true;
     case Qt::Key_Escape:
         if (!m_touched && isEmptyLine(m_row)) {
