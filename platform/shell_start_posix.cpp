@@ -48,7 +48,7 @@ int codeForErrno(int error)
     case ETXTBSY:
         return kSharingViolation;
     default:
-        return 0;
+        return kOutOfResources;
     }
 }
 

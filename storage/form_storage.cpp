@@ -346,20 +346,15 @@ void TFormPlacement::ReadWindowPlacement(bool loadState, bool loadPosition)
     if (loadState) {
         TWindowState state = TWindowState::wsNormal;
         switch (ini.ReadInteger(section, kShowCmd, 0)) {
-        case 1:
-        case 5:
-        case 9:
-            state = TWindowState::wsNormal;
-            break;
-        case 2:
-        case 6:
-        case 7:
+        case SW_SHOWMINIMIZED:
+        case SW_MINIMIZE:
+        case SW_SHOWMINNOACTIVE:
             state = TWindowState::wsMinimized;
             break;
-        case 3:
+        case SW_SHOWMAXIMIZED:
             state = TWindowState::wsMaximized;
             break;
-        default:
+        default: // SW_SHOWNORMAL, SW_SHOW, SW_RESTORE and the rest
             break;
         }
         if (state == TWindowState::wsMinimized && m_window.IsMainForm()) {
