@@ -70,13 +70,13 @@ std::chrono::steady_clock::time_point g_lastFailureAt;
 
 void reportSaveFailure(IFormWindow& window, std::exception_ptr error)
 {
-    std::string text;
+    std::string text; // only a failure to write the file repeats for every window
     try {
         std::rethrow_exception(error);
-    } catch (const std::exception& e) {
+    } catch (const EIniFileException& e) {
         text = e.what();
     } catch (...) {
-        // Shown as it is below.
+        // Any other error (out of memory too) is shown each time.
     }
     const auto now = std::chrono::steady_clock::now();
     const bool repeated = !text.empty() && text == g_lastFailure && now - g_lastFailureAt < kSameFailure;
@@ -134,6 +134,7 @@ void TFormPlacement::showHook()
         try {
             LoadFromIni();
         } catch (...) {
+            // Nothing escapes the window's event: the application's error display shows it.
             m_window.HandleException(std::current_exception());
         }
     }
@@ -149,6 +150,7 @@ void TFormPlacement::closeQueryHook(bool& canClose)
         try {
             SaveToIni();
         } catch (...) {
+            // Nothing escapes the window's event: shown as reportSaveFailure() says.
             reportSaveFailure(m_window, std::current_exception());
         }
     }
@@ -161,6 +163,7 @@ void TFormPlacement::destroyHook()
         try {
             SaveToIni();
         } catch (...) {
+            // Nothing escapes the window's event: shown as reportSaveFailure() says.
             reportSaveFailure(m_window, std::current_exception());
         }
         m_destroying = false;
