@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <new>
 
 namespace {
 
@@ -289,7 +288,6 @@ void TFormPlacement::SavePlacement()
 void TFormPlacement::RestorePlacement()
 {
     ReadWindowPlacement(OptionState, OptionPosition);
-    m_restored = true;
 }
 
 void TFormPlacement::ReadWindowPlacement(bool loadState, bool loadPosition)
@@ -438,15 +436,9 @@ void TFormStorage::SetStoredProps(std::vector<std::string> props)
 {
     // Resolve against the window's components: entries that name nothing are dropped.
     for (std::size_t i = props.size(); i-- > 0;) {
-        const std::string& entry = props[i];
-        const std::size_t dot = entry.find('.');
-        bool valid = dot != std::string::npos;
-        if (valid) {
-            const std::string component = trimmed(entry.substr(0, dot));
-            const std::string property = trimmed(entry.substr(dot + 1));
-            valid = !component.empty() && !property.empty() && m_window.HasComponent(component);
-        }
-        if (!valid)
+        std::string component;
+        std::string property;
+        if (!splitEntry(props[i], component, property) || !m_window.HasComponent(component))
             props.erase(props.begin() + static_cast<std::ptrdiff_t>(i));
     }
     m_storedProps = std::move(props);
@@ -586,30 +578,24 @@ void TFormStorage::SaveProperties()
 void TFormStorage::takeInFile(bool merge)
 {
     forEachList([this, merge](TValueListStrings& strings, const std::string& section) {
-        try {
-            std::optional<std::vector<std::string>> theirs = readList(section);
-            ListState& state = m_lists[section];
-            // A file without the list leaves the window's as it is, and what the operator changes of
-            // it from now on is what a save merges with a list the file may have by then.
-            if (!theirs) {
-                if (!state.base)
-                    state.base = TableDigest::Of(strings.Lines());
-                return;
-            }
-            TableDigest digest = TableDigest::Of(*theirs);
-            if (merge && state.base && !state.base->Matches(strings.Lines())) {
-                std::vector<std::string> merged = MergeTables(*state.base, strings.Lines(), *theirs);
-                if (merged != strings.Lines())
-                    strings.Assign(std::move(merged));
-            } else if (!merge || !digest.Matches(strings.Lines())) {
-                strings.Assign(std::move(*theirs));
-            }
-            state.base = std::move(digest);
-        } catch (const std::bad_alloc&) {
-            throw;
-        } catch (const std::exception&) {
-            // A list that cannot be read keeps what it holds; the file is read again next time.
+        std::optional<std::vector<std::string>> theirs = readList(section);
+        ListState& state = m_lists[section];
+        // A file without the list leaves the window's as it is, and what the operator changes of it
+        // from now on is what a save merges with a list the file may have by then.
+        if (!theirs) {
+            if (!state.base)
+                state.base = TableDigest::Of(strings.Lines());
+            return;
         }
+        TableDigest digest = TableDigest::Of(*theirs);
+        if (merge && state.base && !state.base->Matches(strings.Lines())) {
+            std::vector<std::string> merged = MergeTables(*state.base, strings.Lines(), *theirs);
+            if (merged != strings.Lines())
+                strings.Assign(std::move(merged));
+        } else if (!merge || !digest.Matches(strings.Lines())) {
+            strings.Assign(std::move(*theirs));
+        }
+        state.base = std::move(digest);
     });
 }
 
@@ -629,14 +615,8 @@ void TFormStorage::FollowFile()
     const std::string stamp = platform::ProfileFileStamp(IniFileName.c_str());
     if (stamp == FileStamp)
         return;
-    try {
-        IniSession session(m_ini, IniFileName);
-        takeInFile(true);
-        session.release();
-        FileStamp = stamp;
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception&) {
-        // Reading never writes, so a release cannot fail here; the window keeps its lists.
-    }
+    IniSession session(m_ini, IniFileName);
+    takeInFile(true);
+    session.release(); // reading never writes, so this cannot fail
+    FileStamp = stamp;
 }
