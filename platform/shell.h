@@ -14,6 +14,12 @@ namespace platform {
 std::intptr_t ShellExecuteA(void* hwnd, const char* operation, const char* file, const char* parameters,
                             const char* directory, int showCmd);
 
+// On POSIX the programs ShellExecuteA starts are children of this process until they end, and it
+// reaps them (no other child). The descriptor becomes readable when one may have ended; the event
+// loop of the GUI thread watches it and then calls ReapStartedPrograms. Windows: -1 and nothing to do.
+int StartedProgramsEndedDescriptor();
+void ReapStartedPrograms();
+
 // Splits a command line into arguments the way a Windows program's C runtime does: blanks and tabs
 // separate, '"' starts and ends quoting, '""' inside quotes is one '"', 2n backslashes before a '"'
 // give n backslashes and the quote acts, 2n+1 give n backslashes and a literal '"'.

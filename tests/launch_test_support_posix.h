@@ -3,9 +3,11 @@
 // The launch tests' helpers that belong to POSIX: what the POSIX recording helper writes, the
 // environment of the test process, and its children.
 #include "launch_test_support.h"
+#include "platform/shell.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <poll.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,9 +66,9 @@ private:
     std::optional<std::string> m_old;
 };
 
-// Waits (polling, up to thirty seconds) until this process has no child left, neither running nor
-// ended and unreaped; false when one is left. It reaps nothing itself: the started programs are the
-// shell's to reap.
+// Serves the shell's pipe of ended programs as the panel's event loop does, up to thirty seconds,
+// until this process has no child left, neither running nor ended and unreaped; false when one is
+// left. It reaps nothing itself: the started programs are the shell's to reap.
 inline bool noChildLeft()
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -77,7 +79,9 @@ inline bool noChildLeft()
             return true;
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        pollfd ended{platform::StartedProgramsEndedDescriptor(), POLLIN, 0};
+        if (::poll(&ended, 1, 100) > 0)
+            platform::ReapStartedPrograms();
     }
 }
 
