@@ -202,7 +202,6 @@ void TFormPlacement::LoadFromIni()
     // Reset the maximized position to the one that fits the window's frame.
     if (m_window.HandleAllocated()) {
         TWindowPlacement placement = m_window.GetWindowPlacement();
-        placement.length = 44;
         if (!m_window.Visible())
             placement.showCmd = SW_HIDE;
         switch (m_window.BorderStyle()) {
@@ -297,7 +296,6 @@ void TFormPlacement::ReadWindowPlacement(bool loadState, bool loadPosition)
     TIniFile& ini = *m_ini;
     const std::string& section = IniSection;
     TWindowPlacement placement = m_window.GetWindowPlacement();
-    placement.length = 44;
     if (!m_window.Visible())
         placement.showCmd = SW_HIDE;
 
