@@ -33,3 +33,11 @@ public:
     using Exception::Exception;
     const char* ClassName() const noexcept override { return "EIniFileException"; }
 };
+
+// Raised for an index outside a list.
+class EListError : public Exception
+{
+public:
+    using Exception::Exception;
+    const char* ClassName() const noexcept override { return "EListError"; }
+};

@@ -1,8 +1,14 @@
 #include "core/value_list_strings.h"
 
+#include "core/exceptions.h"
 #include "platform/locale.h"
 
-#include <stdexcept>
+std::size_t TValueListStrings::checked(int index, int end)
+{
+    if (index < 0 || index >= end)
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    return static_cast<std::size_t>(index);
+}
 
 std::string TValueListStrings::Names(int index) const
 {
@@ -35,7 +41,7 @@ int TValueListStrings::IndexOfName(const std::string& key) const
 
 void TValueListStrings::Put(int index, std::string line)
 {
-    m_lines.at(static_cast<std::size_t>(index)) = std::move(line);
+    m_lines[checked(index, Count())] = std::move(line);
     changed();
 }
 
@@ -47,17 +53,14 @@ void TValueListStrings::Add(std::string line)
 
 void TValueListStrings::Insert(int index, std::string line)
 {
-    if (index < 0 || index > Count())
-        throw std::out_of_range("TValueListStrings::Insert");
-    m_lines.insert(m_lines.begin() + index, std::move(line));
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(checked(index, Count() + 1)),
+                   std::move(line));
     changed();
 }
 
 void TValueListStrings::Delete(int index)
 {
-    if (index < 0 || index >= Count())
-        throw std::out_of_range("TValueListStrings::Delete");
-    m_lines.erase(m_lines.begin() + index);
+    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(checked(index, Count())));
     changed();
 }
 

@@ -17,7 +17,8 @@ public:
     explicit TValueListStrings(std::vector<std::string> lines) : m_lines(std::move(lines)) {}
 
     int Count() const { return static_cast<int>(m_lines.size()); }
-    const std::string& Get(int index) const { return m_lines.at(static_cast<std::size_t>(index)); }
+    // Get, Put, Insert and Delete raise EListError (core/exceptions.h) for an index outside the list.
+    const std::string& Get(int index) const { return m_lines[checked(index, Count())]; }
     const std::vector<std::string>& Lines() const { return m_lines; }
 
     // The name is the text before the first "=", empty for a line without "=".
@@ -43,6 +44,7 @@ public:
     void SetOnChange(ChangeHandler handler) { m_onChange = std::move(handler); }
 
 private:
+    static std::size_t checked(int index, int end); // the index when it is below end
     void changed();
 
     std::vector<std::string> m_lines;

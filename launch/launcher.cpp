@@ -1,6 +1,7 @@
 #include "launcher.h"
 
 #include "platform/shell.h"
+#include "platform/shell_codes.h"
 #include "platform/winuser.h"
 
 #include <array>
@@ -67,7 +68,7 @@ int ShowCommand(int showIndex)
         SW_HIDE,          SW_MINIMIZE,        SW_RESTORE, SW_SHOW,           SW_SHOWMAXIMIZED,
         SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE, SW_SHOWNA,  SW_SHOWNOACTIVATE, SW_SHOWNORMAL};
     if (showIndex < 0 || showIndex >= static_cast<int>(commands.size()))
-        return 0;
+        return static_cast<int>(SW_HIDE);
     return static_cast<int>(commands[static_cast<std::size_t>(showIndex)]);
 }
 
@@ -75,52 +76,53 @@ const char* ErrorText(std::intptr_t code)
 {
     // Windows-1252 text; the umlauts are written as escapes so that the bytes do not depend on the
     // encoding of this file.
+    using namespace platform::shellcode;
     switch (code) {
-    case 0:
+    case kOutOfResources:
         return "Zuwenig Speicher, ausf\xFC"
                "hrbare Datei war zerst\xF6"
                "rt, Relokationswerte waren ung\xFC"
                "ltig";
-    case 2:
+    case kFileNotFound:
         return "Datei wurde nicht gefunden.";
-    case 3:
+    case kPathNotFound:
         return "Verzeichnis wurde nicht gefunden.";
-    case 5:
+    case kAccessDenied:
         return "Fehler beim gemeinsamen Zugriff auf eine Datei im Netz oder Fehler beim Zugriff auf eine "
                "gesperrte Datei im Netz.";
-    case 6:
+    case kSeparateDataSegments:
         return "Bibliothek forderte separate Datensegmente f\xFC"
                "r jede Task an.";
-    case 8:
+    case kOutOfMemory:
         return "Zuwenig Speicher, um die Anwendung zu starten.";
-    case 10:
+    case kWrongWindowsVersion:
         return "Falsche Windows-Version.";
-    case 11:
+    case kBadFormat:
         return "Ung\xFC"
                "ltige ausf\xFC"
                "hrbare Datei. Entweder keine Windows-Anwendung oder Fehler in der EXE-Datei.";
-    case 12:
+    case kOtherSystem:
         return "Anwendung f\xFC"
                "r ein anderes Betriebssystem.";
-    case 13:
+    case kDos4Program:
         return "Anwendung f\xFC"
                "r MS-DOS 4.0.";
-    case 14:
+    case kUnknownProgramType:
         return "Typ der ausf\xFC"
                "hrbaren Datei unbekannt.";
-    case 15:
+    case kRealModeProgram:
         return "Versuch, eine Real-Mode-Anwendung (f\xFC"
                "r eine fr\xFC"
                "here Windows-Version) zu laden.";
-    case 16:
+    case kSecondInstance:
         return "Versuch, eine zweite Instanz einer ausf\xFC"
                "hrbaren Datei mit mehreren Datensegmenten, die nicht als nur lesbar gekennzeichnet "
                "waren, zu laden.";
-    case 19:
+    case kCompressedProgram:
         return "Versuch, eine komprimierte ausf\xFC"
                "hrbare Datei zu laden. Die Datei mu\xDF"
                " dekomprimiert werden, bevor sie geladen werden kann.";
-    case 20:
+    case kBadLibrary:
         return "Ung\xFC"
                "ltige dynamische Linkbibliothek (DLL). Eine der DLLs, die ben\xF6"
                "tigt wurde, um die Anwendung auszuf\xFC"
@@ -158,7 +160,7 @@ void LaunchFromTable(const TValueListStrings& table, const std::string& key, int
                                       parts.parameters.c_str(), parts.directory.c_str(), showCmd);
     // The shell's result is read as a signed 32-bit number.
     const std::int32_t result = static_cast<std::int32_t>(raw);
-    if (result > 32)
+    if (result > platform::shellcode::kLastError)
         return;
     if (services.showMessage)
         services.showMessage(FailureMessage(parts, result));

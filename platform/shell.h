@@ -7,9 +7,8 @@
 
 // Shell open with the semantics of the Windows call of the same name and the verb "open": the file
 // is started (a program) or opened with its opener (a document or folder), not waited for. The
-// result is above 32 on success, otherwise an error code: 0 or 8 out of memory, 2 file not found,
-// 3 path not found, 5 access denied, 11 not a valid executable, 26 sharing violation, 31 no
-// association. All text is 8-bit Windows-1252.
+// result is above kLastError (32) on success, otherwise one of the codes of platform/shell_codes.h.
+// All text is 8-bit Windows-1252.
 namespace platform {
 
 std::intptr_t ShellExecuteA(void* hwnd, const char* operation, const char* file, const char* parameters,
@@ -19,6 +18,12 @@ std::intptr_t ShellExecuteA(void* hwnd, const char* operation, const char* file,
 // start-up feedback, toolkit/services.h) or a test's.
 using ShellOpenFn = std::function<std::intptr_t(void* hwnd, const char* operation, const char* file,
                                                 const char* parameters, const char* directory, int showCmd)>;
+
+// On POSIX the programs ShellExecuteA starts are children of this process until they end, and it
+// reaps them (no other child). The descriptor becomes readable when one may have ended; the event
+// loop of the GUI thread watches it and then calls ReapStartedPrograms. Windows: -1 and nothing to do.
+int StartedProgramsEndedDescriptor();
+void ReapStartedPrograms();
 
 // Splits a command line into arguments the way a Windows program's C runtime does: blanks and tabs
 // separate, '"' starts and ends quoting, '""' inside quotes is one '"', 2n backslashes before a '"'

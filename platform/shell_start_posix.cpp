@@ -1,9 +1,9 @@
 #include "shell_start_posix.h"
 
 #include "session_bus.h"
+#include "shell.h"
 #include "shell_codes.h"
 
-#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
@@ -48,26 +48,20 @@ int codeForErrno(int error)
     case ETXTBSY:
         return kSharingViolation;
     default:
-        return 0;
+        return kOutOfResources;
     }
 }
 
-// The started programs are children of the panel until they end, and the panel reaps them: each
-// one's pid waits in a slot until waitpid collects it. Only these pids are ever waited for, so
+// The started programs are children of the panel until they end, and the panel reaps them: their
+// pids wait in g_started until waitpid collects them. Only these pids are ever waited for, so
 // children that other parts of the process start (Qt's QProcess reaps its own) are left alone.
-//
-// Slots are read and written both by the SIGCHLD handler (on whichever thread the signal lands) and
-// by the launch, so they are lock-free atomics: 0 free, a pid, or a negative pid while one party is
-// checking that child. Whoever finds a slot being checked raises g_recheck; whoever checked a child
-// looks at g_recheck afterwards and goes round once more, so an end that arrives while a child is
-// being checked is never lost.
-constexpr std::size_t kSlots = 1024;
-std::atomic<pid_t> g_children[kSlots];
-std::atomic<bool> g_recheck{false};
-// Programs beyond kSlots that still run (GUI thread only); they are reaped at later launches.
-std::vector<pid_t> g_overflow;
+// The SIGCHLD handler only writes a byte to a pipe; the reaping happens on the thread that reads it
+// (the GUI thread's event loop) and at every start.
+std::mutex g_startedMutex;
+std::vector<pid_t> g_started;
+int g_ended[2] = {-1, -1};
 struct sigaction g_previous = {};
-std::once_flag g_reaperOnce;
+std::once_flag g_watchOnce;
 
 bool ended(pid_t pid)
 {
@@ -78,40 +72,13 @@ bool ended(pid_t pid)
     return result == pid || (result < 0 && errno == ECHILD);
 }
 
-// One pass over the slots; true when this pass checked a child itself.
-bool reapPass()
-{
-    bool checked = false;
-    for (std::atomic<pid_t>& slot : g_children) {
-        pid_t pid = slot.load();
-        if (pid < 0) {
-            g_recheck.store(true);
-            pid = slot.load();
-        }
-        if (pid <= 0)
-            continue;
-        if (!slot.compare_exchange_strong(pid, -pid)) {
-            g_recheck.store(true);
-            continue;
-        }
-        checked = true;
-        slot.store(ended(pid) ? 0 : pid);
-    }
-    return checked;
-}
-
-// Reaps every started program that has ended. Async-signal-safe.
-void reapEnded()
-{
-    const int savedErrno = errno;
-    while (reapPass() && g_recheck.exchange(false)) {
-    }
-    errno = savedErrno;
-}
-
 void onChildEnded(int signal, siginfo_t* info, void* context)
 {
-    reapEnded();
+    // Only async-signal-safe calls here: the byte wakes whoever watches the pipe.
+    const int savedErrno = errno;
+    const unsigned char byte = 0;
+    [[maybe_unused]] const ssize_t written = ::write(g_ended[1], &byte, 1);
+    errno = savedErrno;
     // Whoever handled SIGCHLD before keeps getting it.
     if ((g_previous.sa_flags & SA_SIGINFO) != 0) {
         if (g_previous.sa_sigaction != nullptr)
@@ -122,36 +89,23 @@ void onChildEnded(int signal, siginfo_t* info, void* context)
     }
 }
 
-// Installs the SIGCHLD handler that reaps a started program as soon as it ends. Where SIGCHLD is
-// ignored the system reaps every child itself, and nothing is installed.
-void installReaper()
+// Makes the pipe and installs the SIGCHLD handler that writes to it. Where SIGCHLD is ignored the
+// system reaps every child itself, and no handler is installed.
+void watchChildren()
 {
+    if (::pipe2(g_ended, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
     struct sigaction current = {};
     ::sigaction(SIGCHLD, nullptr, &current);
     const bool ignored = (current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN;
     if (ignored || (current.sa_flags & SA_NOCLDWAIT) != 0)
         return;
     g_previous = current;
-    struct sigaction reaper = {};
-    reaper.sa_sigaction = onChildEnded;
-    reaper.sa_flags = SA_SIGINFO | SA_RESTART | (current.sa_flags & SA_NOCLDSTOP);
-    sigemptyset(&reaper.sa_mask);
-    ::sigaction(SIGCHLD, &reaper, nullptr);
-}
-
-void remember(pid_t pid)
-{
-    for (std::atomic<pid_t>& slot : g_children) {
-        pid_t expected = 0;
-        if (slot.compare_exchange_strong(expected, pid))
-            return;
-    }
-    g_overflow.push_back(pid);
-}
-
-void reapOverflow()
-{
-    std::erase_if(g_overflow, ended);
+    struct sigaction handler = {};
+    handler.sa_sigaction = onChildEnded;
+    handler.sa_flags = SA_SIGINFO | SA_RESTART | (current.sa_flags & SA_NOCLDSTOP);
+    sigemptyset(&handler.sa_mask);
+    ::sigaction(SIGCHLD, &handler, nullptr);
 }
 
 #ifdef VENTIRO_CLOSE_EACH_DESCRIPTOR
@@ -256,27 +210,39 @@ std::intptr_t StartProgram(const std::string& executable, const std::vector<std:
     SpawnSetup setup;
     int error = configure(setup, folderFd);
 
-    // SIGCHLD waits on this thread while the slots change hands, so that the handler never runs
-    // in the middle of a check on the same thread.
-    sigset_t childSignal;
-    sigset_t previousMask;
-    sigemptyset(&childSignal);
-    sigaddset(&childSignal, SIGCHLD);
-    ::pthread_sigmask(SIG_BLOCK, &childSignal, &previousMask);
-    std::call_once(g_reaperOnce, installReaper);
+    std::call_once(g_watchOnce, watchChildren);
     pid_t pid = 0;
     if (error == 0)
         error = ::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv.data(),
                               envp.data());
-    if (error == 0)
-        remember(pid);
-    // Collects whatever has ended: programs whose end was signalled before they were remembered, and
-    // those of the overflow.
-    reapEnded();
-    reapOverflow();
-    ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    if (error == 0) {
+        const std::lock_guard lock(g_startedMutex);
+        g_started.push_back(pid);
+    }
+    // Also where no event loop watches the pipe, the ended programs go at the next start.
+    ReapStartedPrograms();
     ::close(folderFd);
     return error == 0 ? kStarted : codeForErrno(error);
 }
 
 } // namespace platform::shellstart
+
+namespace platform {
+
+int StartedProgramsEndedDescriptor()
+{
+    std::call_once(shellstart::g_watchOnce, shellstart::watchChildren);
+    return shellstart::g_ended[0];
+}
+
+void ReapStartedPrograms()
+{
+    // The pipe is emptied first: an end signalled after this is read at the next call.
+    unsigned char bytes[64];
+    while (shellstart::g_ended[0] >= 0 && ::read(shellstart::g_ended[0], bytes, sizeof bytes) > 0) {
+    }
+    const std::lock_guard lock(shellstart::g_startedMutex);
+    std::erase_if(shellstart::g_started, shellstart::ended);
+}
+
+} // namespace platform

@@ -1,4 +1,5 @@
 #include "platform/startup.h"
+#include "platform/winuser.h"
 
 #include <cstdlib>
 #include <string>
@@ -10,11 +11,11 @@ int StartupShowCommand()
 {
     const char* text = std::getenv("VENTIRO_SHOWCMD");
     if (text == nullptr || *text == '\0')
-        return 1;
+        return SW_SHOWNORMAL;
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    if (*end != '\0' || value < 0 || value > 11)
-        return 1;
+    if (*end != '\0' || value < 0 || value > SW_MAX)
+        return SW_SHOWNORMAL;
     return static_cast<int>(value);
 }
 

@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <new>
 
 namespace {
 
@@ -70,13 +69,13 @@ std::chrono::steady_clock::time_point g_lastFailureAt;
 
 void reportSaveFailure(IFormWindow& window, std::exception_ptr error)
 {
-    std::string text;
+    std::string text; // only a failure to write the file repeats for every window
     try {
         std::rethrow_exception(error);
-    } catch (const std::exception& e) {
+    } catch (const EIniFileException& e) {
         text = e.what();
     } catch (...) {
-        // Shown as it is below.
+        // Any other error (out of memory too) is shown each time.
     }
     const auto now = std::chrono::steady_clock::now();
     const bool repeated = !text.empty() && text == g_lastFailure && now - g_lastFailureAt < kSameFailure;
@@ -134,6 +133,7 @@ void TFormPlacement::showHook()
         try {
             LoadFromIni();
         } catch (...) {
+            // Nothing escapes the window's event: the application's error display shows it.
             m_window.HandleException(std::current_exception());
         }
     }
@@ -149,6 +149,7 @@ void TFormPlacement::closeQueryHook(bool& canClose)
         try {
             SaveToIni();
         } catch (...) {
+            // Nothing escapes the window's event: shown as reportSaveFailure() says.
             reportSaveFailure(m_window, std::current_exception());
         }
     }
@@ -161,6 +162,7 @@ void TFormPlacement::destroyHook()
         try {
             SaveToIni();
         } catch (...) {
+            // Nothing escapes the window's event: shown as reportSaveFailure() says.
             reportSaveFailure(m_window, std::current_exception());
         }
         m_destroying = false;
@@ -200,7 +202,6 @@ void TFormPlacement::LoadFromIni()
     // Reset the maximized position to the one that fits the window's frame.
     if (m_window.HandleAllocated()) {
         TWindowPlacement placement = m_window.GetWindowPlacement();
-        placement.length = 44;
         if (!m_window.Visible())
             placement.showCmd = SW_HIDE;
         switch (m_window.BorderStyle()) {
@@ -286,7 +287,6 @@ void TFormPlacement::SavePlacement()
 void TFormPlacement::RestorePlacement()
 {
     ReadWindowPlacement(OptionState, OptionPosition);
-    m_restored = true;
 }
 
 void TFormPlacement::ReadWindowPlacement(bool loadState, bool loadPosition)
@@ -296,7 +296,6 @@ void TFormPlacement::ReadWindowPlacement(bool loadState, bool loadPosition)
     TIniFile& ini = *m_ini;
     const std::string& section = IniSection;
     TWindowPlacement placement = m_window.GetWindowPlacement();
-    placement.length = 44;
     if (!m_window.Visible())
         placement.showCmd = SW_HIDE;
 
@@ -346,20 +345,15 @@ void TFormPlacement::ReadWindowPlacement(bool loadState, bool loadPosition)
     if (loadState) {
         TWindowState state = TWindowState::wsNormal;
         switch (ini.ReadInteger(section, kShowCmd, 0)) {
-        case 1:
-        case 5:
-        case 9:
-            state = TWindowState::wsNormal;
-            break;
-        case 2:
-        case 6:
-        case 7:
+        case SW_SHOWMINIMIZED:
+        case SW_MINIMIZE:
+        case SW_SHOWMINNOACTIVE:
             state = TWindowState::wsMinimized;
             break;
-        case 3:
+        case SW_SHOWMAXIMIZED:
             state = TWindowState::wsMaximized;
             break;
-        default:
+        default: // SW_SHOWNORMAL, SW_SHOW, SW_RESTORE and the rest
             break;
         }
         if (state == TWindowState::wsMinimized && m_window.IsMainForm()) {
@@ -440,15 +434,9 @@ void TFormStorage::SetStoredProps(std::vector<std::string> props)
 {
     // Resolve against the window's components: entries that name nothing are dropped.
     for (std::size_t i = props.size(); i-- > 0;) {
-        const std::string& entry = props[i];
-        const std::size_t dot = entry.find('.');
-        bool valid = dot != std::string::npos;
-        if (valid) {
-            const std::string component = trimmed(entry.substr(0, dot));
-            const std::string property = trimmed(entry.substr(dot + 1));
-            valid = !component.empty() && !property.empty() && m_window.HasComponent(component);
-        }
-        if (!valid)
+        std::string component;
+        std::string property;
+        if (!splitEntry(props[i], component, property) || !m_window.HasComponent(component))
             props.erase(props.begin() + static_cast<std::ptrdiff_t>(i));
     }
     m_storedProps = std::move(props);
@@ -588,30 +576,24 @@ void TFormStorage::SaveProperties()
 void TFormStorage::takeInFile(bool merge)
 {
     forEachList([this, merge](TValueListStrings& strings, const std::string& section) {
-        try {
-            std::optional<std::vector<std::string>> theirs = readList(section);
-            ListState& state = m_lists[section];
-            // A file without the list leaves the window's as it is, and what the operator changes of
-            // it from now on is what a save merges with a list the file may have by then.
-            if (!theirs) {
-                if (!state.base)
-                    state.base = TableDigest::Of(strings.Lines());
-                return;
-            }
-            TableDigest digest = TableDigest::Of(*theirs);
-            if (merge && state.base && !state.base->Matches(strings.Lines())) {
-                std::vector<std::string> merged = MergeTables(*state.base, strings.Lines(), *theirs);
-                if (merged != strings.Lines())
-                    strings.Assign(std::move(merged));
-            } else if (!merge || !digest.Matches(strings.Lines())) {
-                strings.Assign(std::move(*theirs));
-            }
-            state.base = std::move(digest);
-        } catch (const std::bad_alloc&) {
-            throw;
-        } catch (const std::exception&) {
-            // A list that cannot be read keeps what it holds; the file is read again next time.
+        std::optional<std::vector<std::string>> theirs = readList(section);
+        ListState& state = m_lists[section];
+        // A file without the list leaves the window's as it is, and what the operator changes of it
+        // from now on is what a save merges with a list the file may have by then.
+        if (!theirs) {
+            if (!state.base)
+                state.base = TableDigest::Of(strings.Lines());
+            return;
         }
+        TableDigest digest = TableDigest::Of(*theirs);
+        if (merge && state.base && !state.base->Matches(strings.Lines())) {
+            std::vector<std::string> merged = MergeTables(*state.base, strings.Lines(), *theirs);
+            if (merged != strings.Lines())
+                strings.Assign(std::move(merged));
+        } else if (!merge || !digest.Matches(strings.Lines())) {
+            strings.Assign(std::move(*theirs));
+        }
+        state.base = std::move(digest);
     });
 }
 
@@ -631,14 +613,8 @@ void TFormStorage::FollowFile()
     const std::string stamp = platform::ProfileFileStamp(IniFileName.c_str());
     if (stamp == FileStamp)
         return;
-    try {
-        IniSession session(m_ini, IniFileName);
-        takeInFile(true);
-        session.release();
-        FileStamp = stamp;
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception&) {
-        // Reading never writes, so a release cannot fail here; the window keeps its lists.
-    }
+    IniSession session(m_ini, IniFileName);
+    takeInFile(true);
+    session.release(); // reading never writes, so this cannot fail
+    FileStamp = stamp;
 }

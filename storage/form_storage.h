@@ -12,13 +12,6 @@
 
 class TIniFile;
 
-enum class TPlacementOption
-{
-    fpState,
-    fpPosition,
-    fpActiveControl
-};
-
 // Keeps a window's placement in one section of an INI file and puts it back when the window is shown
 // in a later run. It hooks the window's show, close-query and destroy events when it is constructed
 // (the window has finished building its controls by then), so the window needs no saving code.
@@ -37,6 +30,7 @@ public:
     int Version = 0;
     bool OptionState = true;    // fpState
     bool OptionPosition = true; // fpPosition
+    // fpActiveControl (the focused control) has no effect here.
 
     void LoadFromIni();
     void SaveToIni();
@@ -50,7 +44,6 @@ public:
 
     bool Restored() const { return m_restored; }
     bool Saved() const { return m_saved; }
-    bool Destroying() const { return m_destroying; }
     // True after a save that did not reach the file, until one does.
     bool Unwritten() const { return m_unwritten; }
 

@@ -3,9 +3,11 @@
 // The launch tests' helpers that belong to POSIX: what the POSIX recording helper writes, the
 // environment of the test process, and its children.
 #include "launch_test_support.h"
+#include "platform/shell.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <poll.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,20 +66,24 @@ private:
     std::optional<std::string> m_old;
 };
 
-// Waits (polling, up to thirty seconds) until this process has no child left, neither running nor
-// ended and unreaped; false when one is left. It reaps nothing itself: the started programs are the
-// shell's to reap.
-inline bool noChildLeft()
+// Serves the shell's pipe of ended programs as the panel's event loop does, up to thirty seconds,
+// until this process has no child `pid` left (no child at all for 0), neither running nor ended and
+// unreaped; false when one is left. It reaps nothing itself: the started programs are the shell's.
+inline bool noChildLeft(pid_t pid = 0)
 {
+    const idtype_t which = pid == 0 ? P_ALL : P_PID;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (;;) {
         siginfo_t info{};
         errno = 0;
-        if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD)
+        if (::waitid(which, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == -1 &&
+            errno == ECHILD)
             return true;
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        pollfd ended{platform::StartedProgramsEndedDescriptor(), POLLIN, 0};
+        if (::poll(&ended, 1, 100) > 0)
+            platform::ReapStartedPrograms();
     }
 }
 

@@ -1,3 +1,4 @@
+#include "platform/shell.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
 #include "toolkit/message_dialog.h"
@@ -5,14 +6,18 @@
 #include "toolkit/status_bar.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -186,6 +191,22 @@ TEST(Application, IconIsTheProgramIconOfThirtyTwoPixels)
     EXPECT_TRUE(icon.availableSizes().contains(QSize(32, 32)));
     TestForm form; // a window without an icon of its own shows the program's
     EXPECT_EQ(form.windowIcon().cacheKey(), icon.cacheKey());
+}
+
+// The event loop reaps a program the shell open started once it ends: no zombie stays behind.
+TEST(Application, TheEventLoopReapsStartedPrograms)
+{
+    app();
+    if (platform::StartedProgramsEndedDescriptor() < 0)
+        GTEST_SKIP() << "Started programs are no children of the panel here.";
+    QTemporaryDir dir;
+    QFile pid(dir.filePath(QStringLiteral("pid")));
+    const std::string command = "-c \"echo $$ > '" + pid.fileName().toStdString() + "'\"";
+    ASSERT_GT(platform::ShellExecuteA(nullptr, "open", "/bin/sh", command.c_str(), "/", 1), 32);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pid.size() > 0; }, 10000));
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    const std::filesystem::path process = "/proc/" + pid.readAll().trimmed().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::exists(process); }, 30000)) << process;
 }
 
 TEST(Application, ExceptionsAreShownWithTheFullStopRuleAndTheLoopGoesOn)

@@ -197,6 +197,25 @@ TEST(FormStorageSave, ShorterAndEmptyTables)
     EXPECT_EQ(readBytes(ini), "[S]\r\nFormVersion=0\r\n");
 }
 
+// Out of memory in a save is shown at every close: only the file's failure counts as one for all.
+TEST(FormStorageSave, OutOfMemoryIsShownEachTime)
+{
+    struct NoMemory : TFormStorage
+    {
+        using TFormStorage::TFormStorage;
+        void SaveProperties() override { throw std::bad_alloc(); }
+    };
+    TempDir dir;
+    RecordingWindow window(1, 2, 3, 4, false);
+    NoMemory storage(window);
+    storage.IniFileName = dir.file("m.ini");
+    storage.IniSection = "S";
+    storage.LoadFromIni();
+    window.closeQuery();
+    window.closeQuery();
+    EXPECT_EQ(window.errors.size(), 2u);
+}
+
 using Lines = std::vector<std::string>;
 
 TEST(TableMerge, ThreeWay)

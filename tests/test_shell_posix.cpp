@@ -371,4 +371,21 @@ TEST_F(Shell, NoZombieAfterAThousandLaunches)
     EXPECT_TRUE(noChildLeft());
 }
 
+TEST_F(Shell, ReapsWhatItStartedAndNoOtherChild)
+{
+    // A child the shell did not start (as QProcess starts them) is left for its own parent.
+    const pid_t other = ::fork();
+    if (other == 0)
+        ::_exit(0);
+    installHelper(folder.path(), "rec");
+    RecordTo to(record());
+    ASSERT_GT(open("rec", "", folder.str()), 32);
+    const auto rec = waitForRecord(record());
+    ASSERT_TRUE(rec);
+    siginfo_t info{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(other), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_TRUE(noChildLeft(std::stoi(rec->session))); // the program leads a session of its own
+    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), other);
+}
+
 } // namespace

@@ -1,3 +1,4 @@
+#include "core/exceptions.h"
 #include "core/value_list_strings.h"
 #include "launch/default_launch_table.h"
 #include "launch/panel_buttons.h"
@@ -141,7 +142,11 @@ TEST(TValueListStrings, SplitsAtTheFirstEqualsAndReportsChanges)
     EXPECT_EQ(table.IndexOfName("PLAIN"), 1);
     table.SetCaseSensitive(true);
     EXPECT_EQ(table.IndexOfName("PLAIN"), -1);
-    EXPECT_THROW(table.Insert(5, "z=1"), std::out_of_range);
+    for (const int index : {-1, 2})
+        EXPECT_THROW(table.Put(index, "z=1"), EListError);
+    EXPECT_THROW(table.Insert(3, "z=1"), EListError);
+    EXPECT_THROW(table.Delete(2), EListError);
+    EXPECT_THROW(table.Get(-1), EListError);
     table.Clear();
     EXPECT_EQ(changes, 6);
     EXPECT_EQ(ValueOfKey(table, "a"), "");

@@ -90,6 +90,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(
         else
             Terminate();
     });
+    InstallStartedProgramReaper(this);
     // A logoff or shutdown: the system asks first (the windows close as from their close box, which
     // saves them), then says that the session ends, and ends the process as soon as that message is
     // handled, before the loop could end and the windows be destroyed: they hear of their end there.

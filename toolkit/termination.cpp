@@ -1,5 +1,6 @@
 #include "termination.h"
 
+#include "platform/shell.h"
 #include "platform/termination.h"
 
 #include <QSocketNotifier>
@@ -14,4 +15,14 @@ void InstallTerminationHandler(QObject* owner, std::function<void()> onRequest)
         platform::TakeTerminationRequests();
         onRequest();
     });
+}
+
+void InstallStartedProgramReaper(QObject* owner)
+{
+    const int ended = platform::StartedProgramsEndedDescriptor();
+    if (ended < 0)
+        return;
+    auto* notifier = new QSocketNotifier(ended, QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+                     [] { platform::ReapStartedPrograms(); });
 }

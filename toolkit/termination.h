@@ -11,3 +11,7 @@ class QObject;
 // the process the system's way. Windows sends such requests as window messages: a logoff or shutdown
 // reaches the application object as a session end (toolkit/application.h).
 void InstallTerminationHandler(QObject* owner, std::function<void()> onRequest);
+
+// The programs that the shell open started are reaped in the event loop of the GUI thread as they end
+// (platform/shell.h), so none stays behind as a zombie.
+void InstallStartedProgramReaper(QObject* owner);
