@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/shell_codes.h"
+
 #include <cstdint>
 #include <string>
 
@@ -11,7 +13,7 @@
 // the panel, nothing else.
 constexpr int kStartupFeedbackMs = 20000;
 
-// Runs `start` (a shell open, its result above 32 on success) inside a sequence named after `file`.
+// Runs `start` (a shell open, its result above kLastError on success) inside a sequence named after `file`.
 template <class Start>
 std::intptr_t StartWithFeedback(const char* file, Start start);
 
@@ -24,6 +26,6 @@ std::intptr_t StartWithFeedback(const char* file, Start start)
 {
     const std::string id = BeginStartupFeedback(file);
     const std::intptr_t result = start();
-    EndStartupFeedback(id, result > 32);
+    EndStartupFeedback(id, result > platform::shellcode::kLastError);
     return result;
 }
