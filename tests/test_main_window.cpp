@@ -4,6 +4,8 @@
 #include "launch/default_launch_table.h"
 #include "launch/launch_keys.h"
 #include "storage/form_storage.h"
+#include "tests/support/application.h"
+#include "tests/support/files.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
 #include "toolkit/ansi.h"
@@ -22,7 +24,6 @@
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -57,56 +58,37 @@ std::intptr_t& shellResult()
     return result;
 }
 
-QTemporaryDir& iniDir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
 std::string iniPath()
 {
-    return toAnsi(iniDir().path()) + "/Ventiro.ini";
+    static const TempDir dir;
+    return dir.file("Ventiro.ini");
 }
 
-class AppEnvironment : public testing::Environment
+// The program's two windows, shared by the tests, with the stand-in shell as their services.
+void createWindows(TApplication& app)
 {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_main_window";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<TApplication>(argc, argv);
-        Application->CreateForm(Ventiro_Form1);
-        Application->CreateForm(Einstellungen_Form1);
-        Einstellungen_Form1->SetImages(Ventiro_Form1->ImageList1);
-        // The INI file of the run goes to a temporary folder, never next to the test program.
-        // (In the system's own spelling: "\\" on Windows.)
-        const std::string ini = QDir::toNativeSeparators(QStringLiteral("/Ventiro.ini")).toStdString();
-        const std::string& file = Ventiro_Form1->FormStorage1->IniFileName;
-        ASSERT_GE(file.size(), ini.size());
-        ASSERT_EQ(file.substr(file.size() - ini.size()), ini);
-        Ventiro_Form1->FormStorage1->IniFileName = iniPath();
-        Einstellungen_Form1->FormStorage1->IniFileName = iniPath();
-        TServices services;
-        services.shellOpen = [](void* owner, const char* operation, const char* file, const char* parameters,
-                                const char* directory, int showCmd) -> std::intptr_t {
-            shellCalls().push_back(ShellCall{owner, operation, file, parameters, directory, showCmd});
-            return shellResult();
-        };
-        SetServices(services);
-    }
-    void TearDown() override
-    {
-        SetServices({});
-        m_app.reset();
-    }
+    app.CreateForm(Ventiro_Form1);
+    app.CreateForm(Einstellungen_Form1);
+    Einstellungen_Form1->SetImages(Ventiro_Form1->ImageList1);
+    // The INI file of the run goes to a temporary folder, never next to the test program.
+    // (In the system's own spelling: "\\" on Windows.)
+    const std::string ini = QDir::toNativeSeparators(QStringLiteral("/Ventiro.ini")).toStdString();
+    const std::string& file = Ventiro_Form1->FormStorage1->IniFileName;
+    ASSERT_GE(file.size(), ini.size());
+    ASSERT_EQ(file.substr(file.size() - ini.size()), ini);
+    Ventiro_Form1->FormStorage1->IniFileName = iniPath();
+    Einstellungen_Form1->FormStorage1->IniFileName = iniPath();
+    TServices services;
+    services.shellOpen = [](void* owner, const char* operation, const char* file, const char* parameters,
+                            const char* directory, int showCmd) -> std::intptr_t {
+        shellCalls().push_back(ShellCall{owner, operation, file, parameters, directory, showCmd});
+        return shellResult();
+    };
+    SetServices(services);
+}
 
-private:
-    std::unique_ptr<TApplication> m_app;
-};
-
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+const auto* const application = UseTestApplication<TApplication>("test_main_window", createWindows,
+                                                                 [](TApplication&) { SetServices({}); });
 
 std::string readFile(const std::string& path)
 {
@@ -150,6 +132,38 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Ventiro_Form1));
         shellCalls().clear();
     }
+    // What a test changes of the shared state goes back, whether the test passed or not.
+    void TearDown() override
+    {
+        Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+        shellResult() = 42;
+        std::remove(iniPath().c_str());
+    }
+};
+
+// Closes the settings window when it goes out of scope: also after a failed check in its modal loop.
+struct SettingsClosedAtEnd
+{
+    ~SettingsClosedAtEnd() { Einstellungen_Form1->SchliessenExecute(); }
+};
+
+// For the length of a test, a settings window that no test has shown yet stands in for the shared one.
+class FreshSettingsWindow
+{
+public:
+    FreshSettingsWindow() : m_shared(Einstellungen_Form1), m_fresh(std::make_unique<TEinstellungen_Form1>())
+    {
+        m_fresh->SetImages(Ventiro_Form1->ImageList1);
+        m_fresh->FormStorage1->IniFileName = iniPath();
+        Einstellungen_Form1 = m_fresh.get();
+    }
+    ~FreshSettingsWindow() { Einstellungen_Form1 = m_shared; }
+    FreshSettingsWindow(const FreshSettingsWindow&) = delete;
+    FreshSettingsWindow& operator=(const FreshSettingsWindow&) = delete;
+
+private:
+    TEinstellungen_Form1* m_shared;
+    std::unique_ptr<TEinstellungen_Form1> m_fresh;
 };
 
 TEST_F(MainWindow, DesignedLayoutWithTheRealFont)
@@ -387,12 +401,12 @@ TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
         EXPECT_EQ(call.showCmd, 1); // normal window
         EXPECT_EQ(call.owner, Application->Handle());
     }
-    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
 }
 
 TEST_F(MainWindow, TableRestoresAndLaunchesWithoutTheSettingsView)
 {
-    // Runs before any test opens the settings window: its grid has never been needed.
+    // A settings window that no test has opened: its grid has never been needed.
+    const FreshSettingsWindow fresh;
     ASSERT_FALSE(Einstellungen_Form1->Verknuepfungseditor->GridBuilt());
     {
         std::ofstream ini(iniPath(), std::ios::binary | std::ios::trunc);
@@ -415,8 +429,6 @@ TEST_F(MainWindow, TableRestoresAndLaunchesWithoutTheSettingsView)
     Einstellungen_Form1->Verknuepfungseditor->SetRow(2);
     EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->InplaceEditor()->text(), QString("d:\\f.exe"));
     EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->currentIndex().row(), 1);
-    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
-    std::remove(iniPath().c_str());
 }
 
 TEST_F(MainWindow, EinstellungenOpensTheSettingsWindowModally)
@@ -424,11 +436,11 @@ TEST_F(MainWindow, EinstellungenOpensTheSettingsWindowModally)
     bool wasOpen = false;
     bool mainDisabled = false;
     QTimer::singleShot(0, [&] {
+        const SettingsClosedAtEnd closed;
         QTRY_VERIFY(Einstellungen_Form1->isVisible());
         wasOpen = true;
         mainDisabled =
             !Ventiro_Form1->isEnabled() || QApplication::activeModalWidget() == Einstellungen_Form1;
-        Einstellungen_Form1->SchliessenExecute();
     });
     QTest::mouseClick(Ventiro_Form1->ActionToolBar2->Button(8), Qt::LeftButton);
     EXPECT_TRUE(wasOpen);
@@ -483,6 +495,7 @@ TEST_F(MainWindow, SettingsWindowBlocksEveryWayOfPressingAButton)
     const QColor blue = Ventiro_Form1->palette().color(QPalette::Window);
     bool checked = false;
     onceModal([&](QWidget* modal) {
+        const SettingsClosedAtEnd closed;
         EXPECT_EQ(modal, Einstellungen_Form1);
         // CimE, Einstellungen, Schliessen, Simula, CimInfo
         pressBlockedButtons({{2, 0}, {2, 8}, {2, 9}, {1, 0}, {5, 5}});
@@ -490,7 +503,6 @@ TEST_F(MainWindow, SettingsWindowBlocksEveryWayOfPressingAButton)
         EXPECT_FALSE(Application->Terminated());
         EXPECT_EQ(QApplication::activeModalWidget(), Einstellungen_Form1); // opened once
         checked = true;
-        Einstellungen_Form1->SchliessenExecute();
     });
     // The press returns before the settings window is even shown, let alone closed.
     press(accessibleButton(2, 8));
@@ -525,7 +537,6 @@ TEST_F(MainWindow, NoSecondLaunchWhileAMessageIsShown)
     });
     press(accessibleButton(2, 0)); // CimE
     QTRY_VERIFY(checked);
-    shellResult() = 42;
     EXPECT_EQ(shellCalls().size(), 1u);
     EXPECT_FALSE(accessibleButton(1, 0)->state().disabled);
 }
@@ -598,16 +609,16 @@ void closeAndCheck(const std::function<void()>& close)
 TEST(MainWindowClose, BySchliessenButton)
 {
     const char* way = std::getenv("VENTIRO_CLOSE_WAY");
-    if (!way || std::string(way) != "button")
-        GTEST_SKIP() << "runs in its own process";
+    if (!way || std::string(way) != "button" || !FirstRunInThisProcess())
+        GTEST_SKIP() << "runs once, in its own process";
     closeAndCheck([] { QTest::mouseClick(Ventiro_Form1->ActionToolBar2->Button(9), Qt::LeftButton); });
 }
 
 TEST(MainWindowClose, ByCloseBox)
 {
     const char* way = std::getenv("VENTIRO_CLOSE_WAY");
-    if (!way || std::string(way) != "box")
-        GTEST_SKIP() << "runs in its own process";
+    if (!way || std::string(way) != "box" || !FirstRunInThisProcess())
+        GTEST_SKIP() << "runs once, in its own process";
     closeAndCheck([] { Ventiro_Form1->close(); });
 }
 

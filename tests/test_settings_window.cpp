@@ -3,6 +3,8 @@
 #include "app/Ventiro_Unit1.h"
 #include "launch/default_launch_table.h"
 #include "storage/form_storage.h"
+#include "tests/support/application.h"
+#include "tests/support/qt_files.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/application.h"
 #include "toolkit/status_bar.h"
@@ -17,7 +19,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -29,24 +30,21 @@
 
 namespace {
 
-class AppEnvironment : public testing::Environment
+// The placement the window was made with.
+TWindowPlacement& designedPlacement()
 {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_settings_window";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<TApplication>(argc, argv);
-        Application->CreateForm(Einstellungen_Form1);
-    }
-    void TearDown() override { m_app.reset(); }
+    static TWindowPlacement placement;
+    return placement;
+}
 
-private:
-    std::unique_ptr<TApplication> m_app;
-};
-
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+// The window goes with the application object without writing an INI file beside the test program.
+const auto* const application = UseTestApplication<TApplication>(
+    "test_settings_window",
+    [](TApplication& app) {
+        app.CreateForm(Einstellungen_Form1);
+        designedPlacement() = Einstellungen_Form1->GetWindowPlacement();
+    },
+    [](TApplication&) { Einstellungen_Form1->FormStorage1->Active = false; });
 
 std::string readFile(const QString& path)
 {
@@ -76,9 +74,23 @@ void typeAtEndOf(const std::string& key, const QString& text)
     QTest::keyClicks(editor->InplaceEditor(), text);
 }
 
+// The window is shared by the tests: each one finds it as the program made it, whatever the one
+// before changed or left behind when it failed.
+class SettingsWindow : public testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        Einstellungen_Form1->hide();
+        Einstellungen_Form1->SetWindowPlacement(designedPlacement());
+        Einstellungen_Form1->FormCreate(); // the INI file beside the program
+        Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+    }
+};
+
 } // namespace
 
-TEST(SettingsWindow, ComponentsAndLayout)
+TEST_F(SettingsWindow, ComponentsAndLayout)
 {
     TEinstellungen_Form1& form = *Einstellungen_Form1;
     EXPECT_EQ(form.windowTitle(), QString("Einstellungen"));
@@ -122,13 +134,12 @@ TEST(SettingsWindow, ComponentsAndLayout)
     EXPECT_EQ(form.ActionToolBar1->height(), 26);
     EXPECT_EQ(form.GroupBox1->height(), 52);
     EXPECT_EQ(form.StatusBar1->height(), 19);
-    form.hide();
 }
 
-TEST(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
+TEST_F(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
 {
-    QTemporaryDir dir;
-    const QString ini = dir.filePath("Ventiro.ini");
+    const TempDir dir;
+    const QString ini = qtPath(dir, "Ventiro.ini");
     Einstellungen_Form1->FormStorage1->IniFileName = ini.toStdString();
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
     const std::string original = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE");
@@ -151,20 +162,20 @@ TEST(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
     EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Strings().Count(), 26);
 }
 
-TEST(SettingsWindow, FailedWriteIsReportedAndEditsAreKeptUntilWritten)
+TEST_F(SettingsWindow, FailedWriteIsReportedAndEditsAreKeptUntilWritten)
 {
-    QTemporaryDir dir;
-    const QString good = dir.filePath("Ventiro.ini");
+    const TempDir dir;
+    const QString good = qtPath(dir, "Ventiro.ini");
     Einstellungen_Form1->FormStorage1->IniFileName = good.toStdString();
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
     openModal([] {});
     const std::string saved = Einstellungen_Form1->Verknuepfungseditor->ValueOfKey("CimE");
 
     // A file in place of the folder: no user, root included, can create the INI file there.
-    QFile blocker(dir.filePath("blocker"));
+    QFile blocker(qtPath(dir, "blocker"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    const QString bad = dir.filePath("blocker/Ventiro.ini");
+    const QString bad = qtPath(dir, "blocker/Ventiro.ini");
     Einstellungen_Form1->FormStorage1->IniFileName = bad.toStdString();
     QString message;
     QTimer watcher;
@@ -193,7 +204,7 @@ TEST(SettingsWindow, FailedWriteIsReportedAndEditsAreKeptUntilWritten)
     EXPECT_EQ(seen, saved + "X");
 }
 
-TEST(SettingsWindow, GridEditMenuSpeaksGermanWhereQtsTranslationsAreInstalled)
+TEST_F(SettingsWindow, GridEditMenuSpeaksGermanWhereQtsTranslationsAreInstalled)
 {
     if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
         GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";

@@ -1,4 +1,5 @@
 #include "launch/default_launch_table.h"
+#include "tests/support/application.h"
 #include "toolkit/value_list_editor.h"
 
 #include <QApplication>
@@ -14,29 +15,11 @@
 
 namespace {
 
-// The application object lives from before the first test until after the last one.
-class AppEnvironment : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_value_list_editor";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-    static QApplication& app() { return *static_cast<QApplication*>(QCoreApplication::instance()); }
-
-private:
-    std::unique_ptr<QApplication> m_app;
-};
-
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+const auto* const application = UseTestApplication<QApplication>("test_value_list_editor");
 
 QApplication& app()
 {
-    return AppEnvironment::app();
+    return *qApp;
 }
 
 struct Shown

@@ -2,6 +2,7 @@
 
 #include "app/Ventiro_Unit1.h"
 #include "storage/form_storage.h"
+#include "tests/support/application.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
 #include "toolkit/application.h"
@@ -13,11 +14,7 @@
 void MeasureButtonCentres(const char* programName, const std::string& unusedIni,
                           std::map<std::string, QPoint>& centres)
 {
-    static int argc = 1;
-    static std::string name;
-    name = programName;
-    static char* argv[] = {name.data(), nullptr};
-    auto application = std::make_unique<TApplication>(argc, argv);
+    const TestApplication<TApplication> application(programName);
     auto form = std::make_unique<TVentiro_Form1>();
     form->FormStorage1->IniFileName = unusedIni;
     for (TActionToolBar* bar : {form->ActionToolBar2, form->ActionToolBar1, form->ActionToolBar4,
