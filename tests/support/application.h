@@ -7,7 +7,7 @@
 // Most test programs need one object from before their first test until after their last one, and
 // say so once at namespace scope:
 //
-//     const auto* const application = UseTestApplication<TApplication>("test_frame");
+//     const auto* const application = UseTestApplication<TApplication>("test_x");
 //
 // It is made once when the tests start and ended once when they end, however often --gtest_repeat
 // (GTEST_REPEAT) runs them and in whatever order --gtest_shuffle puts them. `prepare` runs on the
