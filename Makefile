@@ -1,5 +1,7 @@
 # make run   installs what is missing, builds into build/ and starts the panel
 # make test  installs what is missing, builds into build/ and runs every test
+# make test-shuffle  the same, each test program running its tests SHUFFLE_REPEAT times (3), in a
+#            new random order each time: a test that needs another one to run first shows up here
 # make fuzz  builds the fuzz targets with clang and runs each for FUZZ_SECONDS
 # make package  builds the Debian package $(BUILD)/ventiro_<version>_<arch>.deb
 # make tidy  builds into build/ and runs clang-tidy over the program's sources
@@ -10,9 +12,10 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
+SHUFFLE_REPEAT ?= 3
 WINDOWS_BUILD ?= build-windows-panel
 
-.PHONY: all deps test-deps configure build run test package fuzz tidy bench format clean windows-zip
+.PHONY: all deps test-deps configure build run test test-shuffle package fuzz tidy bench format clean windows-zip
 
 all: build
 
@@ -40,6 +43,11 @@ run: configure
 test: test-deps
 	@$(MAKE) build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# GoogleTest reads GTEST_SHUFFLE and GTEST_REPEAT from the environment.
+test-shuffle: test-deps
+	@$(MAKE) build
+	@cd $(BUILD) && GTEST_SHUFFLE=1 GTEST_REPEAT=$(SHUFFLE_REPEAT) ctest --output-on-failure -j $(JOBS)
 
 package: build
 	@cpack -G DEB --config $(BUILD)/CPackConfig.cmake -B $(BUILD) > $(BUILD).package.log 2>&1 || (cat $(BUILD).package.log; exit 1)

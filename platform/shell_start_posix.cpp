@@ -61,6 +61,7 @@ std::mutex g_startedMutex;
 std::vector<pid_t> g_started;
 int g_ended[2] = {-1, -1};
 struct sigaction g_previous = {};
+std::once_flag g_pipeOnce;
 std::once_flag g_watchOnce;
 
 bool ended(pid_t pid)
@@ -89,11 +90,19 @@ void onChildEnded(int signal, siginfo_t* info, void* context)
     }
 }
 
-// Makes the pipe and installs the SIGCHLD handler that writes to it. Where SIGCHLD is ignored the
-// system reaps every child itself, and no handler is installed.
-void watchChildren()
+void makePipe()
 {
     if (::pipe2(g_ended, O_CLOEXEC | O_NONBLOCK) != 0)
+        g_ended[0] = g_ended[1] = -1;
+}
+
+// Installs the SIGCHLD handler that writes to the pipe, at the first start: until then no signal
+// of a child that another part of the process started interrupts anyone's wait. Where SIGCHLD is
+// ignored the system reaps every child itself, and no handler is installed.
+void watchChildren()
+{
+    std::call_once(g_pipeOnce, makePipe);
+    if (g_ended[1] < 0)
         return;
     struct sigaction current = {};
     ::sigaction(SIGCHLD, nullptr, &current);
@@ -231,7 +240,7 @@ namespace platform {
 
 int StartedProgramsEndedDescriptor()
 {
-    std::call_once(shellstart::g_watchOnce, shellstart::watchChildren);
+    std::call_once(shellstart::g_pipeOnce, shellstart::makePipe);
     return shellstart::g_ended[0];
 }
 

@@ -3,7 +3,7 @@
 if(NOT WIN32)
     find_package(Qt6 REQUIRED COMPONENTS DBus Test)
     ventiro_add_test(NAME test_accessibility_bus SOURCES test_accessibility_bus.cpp
-                     LIBS Qt6::DBus Qt6::Test TIMEOUT 120)
+                     LIBS ventiro_test_support Qt6::DBus Qt6::Test TIMEOUT 120)
     target_compile_definitions(test_accessibility_bus PRIVATE VENTIRO_BINARY="$<TARGET_FILE:ventiro>")
     add_dependencies(test_accessibility_bus ventiro)
 endif()

@@ -5,7 +5,7 @@ if(NOT WIN32)
     # What every test of the real program shares: processes, the X server, the INI file read back.
     add_library(ventiro_e2e_support STATIC e2e_support.cpp)
     target_include_directories(ventiro_e2e_support PRIVATE ${XCB_INCLUDE_DIR})
-    target_link_libraries(ventiro_e2e_support PUBLIC Qt6::Core GTest::gtest ${XCB_LIBRARY})
+    target_link_libraries(ventiro_e2e_support PUBLIC ventiro_test_support Qt6::Core GTest::gtest ${XCB_LIBRARY})
 
     ventiro_add_test(NAME test_end_to_end SOURCES test_end_to_end.cpp support/panel_buttons.cpp
                      LIBS ventiro_app ventiro_e2e_support TIMEOUT 240)
@@ -17,7 +17,7 @@ endif()
 # The real ventiro.exe, from the folder that the zip holds, under Wine on the X server of
 # scripts/test-windows: it needs the windows platform, not the offscreen one.
 if(WIN32)
-    ventiro_add_test(NAME test_end_to_end_win32 SOURCES test_end_to_end_win32.cpp support/panel_buttons.cpp LIBS ventiro_app TIMEOUT 300)
+    ventiro_add_test(NAME test_end_to_end_win32 SOURCES test_end_to_end_win32.cpp support/panel_buttons.cpp LIBS ventiro_app ventiro_test_support TIMEOUT 300)
     ventiro_test_path(panel_folder ${PROJECT_BINARY_DIR}/ventiro-${PROJECT_VERSION}-win64)
     target_compile_definitions(test_end_to_end_win32 PRIVATE VENTIRO_PANEL_FOLDER="${panel_folder}"
                                VENTIRO_RECORD_HELPER="${record_helper}")

@@ -4,6 +4,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -44,16 +45,6 @@ void writeFile(const fs::path& path, const std::string& content)
     out << content;
 }
 
-fs::path makeTempDir(const char* prefix)
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + prefix + "XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed: " + pattern);
-    return fs::canonical(pattern);
-}
-
 ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limit, bool withErrors)
 {
     int fds[2];
@@ -74,7 +65,11 @@ ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limi
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         pollfd pfd{fds[0], POLLIN, 0};
-        if (left <= 0 || ::poll(&pfd, 1, static_cast<int>(left)) <= 0) {
+        int ready = 0;
+        do { // a child's end may interrupt the wait
+            ready = left > 0 ? ::poll(&pfd, 1, static_cast<int>(left)) : 0;
+        } while (ready < 0 && errno == EINTR);
+        if (ready <= 0) {
             ::kill(pid, SIGKILL);
             break;
         }
@@ -138,14 +133,14 @@ std::optional<int> Process::WaitForExit()
 
 void XServer::SetUp()
 {
-    m_root = makeTempDir("ventiro-e2e-");
-    const fs::path home = m_root / "home";
-    const fs::path runtime = m_root / "run";
+    m_root.emplace("ventiro-e2e");
+    const fs::path home = Root() / "home";
+    const fs::path runtime = Root() / "run";
     fs::create_directories(home);
     fs::create_directories(runtime);
     fs::permissions(runtime, fs::perms::owner_all);
     startServer();
-    ASSERT_FALSE(m_display.empty()) << "Xvfb did not start (see " << (m_root / "xvfb.log") << ")";
+    ASSERT_FALSE(m_display.empty()) << "Xvfb did not start (see " << (Root() / "xvfb.log") << ")";
 
     // The program and the tools find this server; nothing of the user's home is touched.
     ::setenv("DISPLAY", m_display.c_str(), 1);
@@ -171,8 +166,7 @@ void XServer::TearDown()
         ::kill(m_server, SIGTERM);
         ::waitpid(m_server, nullptr, 0);
     }
-    std::error_code ignored;
-    fs::remove_all(m_root, ignored);
+    m_root.reset();
 }
 
 void XServer::startServer()
@@ -181,7 +175,7 @@ void XServer::startServer()
     if (::pipe(fds) != 0)
         return;
     const std::string fd = std::to_string(fds[1]);
-    const std::string log = (m_root / "xvfb.log").string();
+    const std::string log = (Root() / "xvfb.log").string();
     std::vector<std::string> args = {"Xvfb",         "-displayfd", fd,    "-screen", "0",
                                      "1280x1024x24", "-nolisten",  "tcp", "-noreset"};
     std::vector<char*> argv = argvOf(args);

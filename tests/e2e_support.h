@@ -3,6 +3,8 @@
 // What the tests of the real program share: temporary folders, child processes, a private X server
 // (Xvfb) and its windows seen from outside with xdotool, and the INI file read back as text.
 
+#include "tests/support/files.h"
+
 #include <QRect>
 
 #include <gtest/gtest.h>
@@ -45,7 +47,6 @@ bool waitFor(Condition condition, std::chrono::milliseconds limit = kPatience)
 
 std::string readFile(const fs::path& path);
 void writeFile(const fs::path& path, const std::string& content);
-fs::path makeTempDir(const char* prefix);
 
 // Runs a command-line tool to its end and returns its exit code and standard output.
 struct ToolResult
@@ -86,12 +87,12 @@ class XServer : public testing::Environment
 public:
     void SetUp() override;
     void TearDown() override;
-    const fs::path& Root() const { return m_root; }
+    const fs::path& Root() const { return m_root->path(); }
 
 private:
     void startServer();
 
-    fs::path m_root;
+    std::optional<TempDir> m_root;
     pid_t m_server = -1;
     std::string m_display;
 };

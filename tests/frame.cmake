@@ -7,7 +7,7 @@ add_executable(ventiro_failing_start failing_start_main.cpp)
 target_include_directories(ventiro_failing_start PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(ventiro_failing_start PRIVATE ventiro_app Qt6::Widgets)
 ventiro_add_test(NAME test_window_placement SOURCES test_window_placement.cpp
-                 LIBS ventiro_toolkit ventiro_storage Qt6::Test OFFSCREEN TIMEOUT 60)
+                 LIBS ventiro_toolkit ventiro_storage ventiro_test_support Qt6::Test OFFSCREEN TIMEOUT 60)
 # The show request of a shortcut is read once per process: each request runs in a process of its own.
 foreach(request 3 7)
     add_test(NAME test_window_placement_start_${request} COMMAND test_window_placement

@@ -1,14 +1,16 @@
 #pragma once
 
-// Helpers shared by the launch tests on every system: a temporary folder that cleans up after itself,
-// a copy of the recording helper program, and reading back the fields the helper recorded.
+// Helpers shared by the launch tests on every system: a copy of the recording helper program, and
+// reading back the fields the helper recorded. Their temporary folders are TempDir
+// (tests/support/files.h).
+#include "tests/support/files.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -17,38 +19,6 @@
 namespace launchtest {
 
 namespace fs = std::filesystem;
-
-class TempFolder
-{
-public:
-    TempFolder()
-    {
-        std::random_device random;
-        for (;;) {
-            const fs::path candidate =
-                fs::temp_directory_path() / ("ventiro-launch-" + std::to_string(random()));
-            if (fs::create_directory(candidate)) {
-                m_path = fs::canonical(candidate);
-                break;
-            }
-        }
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        for (auto& entry : fs::recursive_directory_iterator(m_path, ec))
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(m_path, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const fs::path& path() const { return m_path; }
-    std::string str() const { return m_path.string(); }
-
-private:
-    fs::path m_path;
-};
 
 inline void writeFile(const fs::path& path, const std::string& content, fs::perms perms)
 {

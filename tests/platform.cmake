@@ -8,5 +8,5 @@ if(WIN32)
     ventiro_add_test(NAME test_config_location SOURCES test_config_location_win32.cpp
                      LIBS ventiro_platform ventiro_test_support)
 else()
-    ventiro_add_test(NAME test_config_location SOURCES test_config_location.cpp LIBS ventiro_platform)
+    ventiro_add_test(NAME test_config_location SOURCES test_config_location.cpp LIBS ventiro_platform ventiro_test_support)
 endif()

@@ -1,6 +1,9 @@
 // The real program as a screen reader sees it: under a private X server, with a private session bus
 // and the accessibility bus launcher on it, driven only through the accessibility bus.
 
+#include "tests/support/application.h"
+#include "tests/support/qt_files.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -12,7 +15,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -65,23 +67,7 @@ struct Helper
     }
 };
 
-class AppEnvironment : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_accessibility_bus";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QCoreApplication> m_app;
-};
-
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+const auto* const application = UseTestApplication<QCoreApplication>("test_accessibility_bus");
 
 // An object on the accessibility bus.
 struct Accessible
@@ -99,13 +85,12 @@ protected:
             QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() ||
             !QFile::exists(kLauncher))
             GTEST_SKIP() << "needs Xvfb, dbus-daemon and at-spi2-core";
-        ASSERT_TRUE(m_dir.isValid());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name :
              {"QT_QPA_PLATFORM", "VENTIRO_SHOWCMD", "WAYLAND_DISPLAY", "AT_SPI_BUS_ADDRESS", "XAUTHORITY"})
             env.remove(QString::fromLatin1(name));
-        env.insert(QStringLiteral("HOME"), m_dir.path());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        env.insert(QStringLiteral("HOME"), qtPath(m_dir));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qtPath(m_dir));
 
         const QString display =
             m_xvfb.Start(QStringLiteral("Xvfb"),
@@ -140,7 +125,7 @@ protected:
         ASSERT_TRUE(m_bus->isConnected());
 
         // The program runs from a folder of its own, where it keeps its INI file.
-        const QString binary = m_dir.filePath(QStringLiteral("ventiro"));
+        const QString binary = qtPath(m_dir, QStringLiteral("ventiro"));
         ASSERT_TRUE(QFile::copy(QStringLiteral(VENTIRO_BINARY), binary));
         env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         m_panel.process->setProcessEnvironment(env);
@@ -258,7 +243,7 @@ protected:
         return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
     }
 
-    QTemporaryDir m_dir;
+    TempDir m_dir;
     Helper m_xvfb, m_session, m_launcher, m_panel; // ended in reverse order
     std::unique_ptr<QDBusConnection> m_bus;
     Accessible m_app, m_main;

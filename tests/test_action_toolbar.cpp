@@ -1,5 +1,6 @@
 #include "toolkit/action_toolbar.h"
 
+#include "tests/support/application.h"
 #include "toolkit/application.h"
 #include "toolkit/image_list.h"
 
@@ -13,23 +14,7 @@
 
 namespace {
 
-class AppEnvironment : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_action_toolbar";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<TApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<TApplication> m_app;
-};
-
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+const auto* const application = UseTestApplication<TApplication>("test_action_toolbar");
 
 // Three actions that count their runs, on a bar of the given width.
 struct Fixture

@@ -1,5 +1,7 @@
 #include "platform/shell.h"
 #include "toolkit/application.h"
+
+#include "tests/support/application.h"
 #include "toolkit/forms.h"
 #include "toolkit/message_dialog.h"
 #include "toolkit/services.h"
@@ -21,17 +23,12 @@
 
 namespace {
 
+const auto* const application = UseTestApplication<TApplication>(
+    "test_application", [](TApplication& a) { a.SetTitle("Cimatron-E Version 4.xx Startpanel - Test"); });
+
 TApplication& app()
 {
-    static int argc = 1;
-    static char name[] = "test_application";
-    static char* argv[] = {name, nullptr};
-    static TApplication* instance = [] {
-        auto* a = new TApplication(argc, argv);
-        a->SetTitle("Cimatron-E Version 4.xx Startpanel - Test");
-        return a;
-    }();
-    return *instance;
+    return *Application;
 }
 
 // Runs `action` on the message dialog once it is up, then returns the dialog's result.

@@ -2,6 +2,7 @@
 // with the effective user "nobody", for whom the read-only folders are read-only.
 
 #include "platform/config_location.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -79,9 +80,6 @@ class ConfigLocation : public testing::TestWithParam<Case>
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/ventiro-location-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_root = pattern;
         fs::permissions(m_root, fs::perms(0755));
         for (const char* folder : {"home", "config", "admin1/ventiro", "admin2/ventiro"}) {
             fs::create_directories(m_root / folder);
@@ -97,9 +95,6 @@ protected:
         restore("HOME", m_saved[0]);
         restore("XDG_CONFIG_HOME", m_saved[1]);
         restore("XDG_CONFIG_DIRS", m_saved[2]);
-        std::error_code ignored;
-        fs::permissions(m_root / "prog", fs::perms(0755), ignored);
-        fs::remove_all(m_root, ignored);
     }
 
     static std::optional<std::string> variable(const char* name)
@@ -128,7 +123,9 @@ protected:
         return result;
     }
 
-    fs::path m_root;
+    // Under /tmp, which the ordinary user of locate() can reach whatever TMPDIR says.
+    const TempDir m_folder{"ventiro-location", "/tmp"};
+    const fs::path& m_root = m_folder.path();
     std::array<std::optional<std::string>, 3> m_saved;
 };
 
@@ -185,20 +182,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConfigLocation, testing::ValuesIn(kCases),
 // runs it and could write there.
 TEST(ConfigLocationSystem, ProgramBelowUsrUsesTheConfigurationFolder)
 {
-    char pattern[] = "/tmp/ventiro-location-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const fs::path root = pattern;
+    const TempDir root("ventiro-location");
     const char* home = std::getenv("XDG_CONFIG_HOME");
     const std::optional<std::string> saved = home ? std::optional<std::string>(home) : std::nullopt;
-    ::setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-    EXPECT_EQ(platform::ConfigFileLocation("/usr/bin/", "Ventiro.ini"),
-              (root / "ventiro/Ventiro.ini").string());
+    ::setenv("XDG_CONFIG_HOME", root.str().c_str(), 1);
+    EXPECT_EQ(platform::ConfigFileLocation("/usr/bin/", "Ventiro.ini"), root.file("ventiro/Ventiro.ini"));
     EXPECT_FALSE(fs::exists("/usr/bin/Ventiro.ini"));
     if (saved)
         ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
     else
         ::unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(root);
 }
 
 } // namespace

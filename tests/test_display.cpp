@@ -85,17 +85,8 @@ private:
 class DisplayCase : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = makeTempDir("ventiro-display-");
-        fs::copy_file(VENTIRO_BINARY, m_dir / "ventiro");
-    }
-    void TearDown() override
-    {
-        m_panel.reset();
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
+    void SetUp() override { fs::copy_file(VENTIRO_BINARY, m_dir / "ventiro"); }
+    void TearDown() override { m_panel.reset(); }
 
     // Starts the program with some variables changed ("" unsets one).
     void start(const std::vector<std::pair<std::string, std::string>>& env)
@@ -113,7 +104,8 @@ protected:
     }
     std::string log() const { return readFile(m_dir / "panel.log"); }
 
-    fs::path m_dir;
+    const TempDir m_folder{"ventiro-display"};
+    const fs::path& m_dir = m_folder.path();
     std::unique_ptr<Process> m_panel;
 };
 

@@ -101,7 +101,6 @@ class EndToEnd : public testing::Test
 protected:
     void SetUp() override
     {
-        m_dir = makeTempDir("ventiro-case-");
         fs::create_directories(m_dir / "tools");
         fs::create_directories(m_dir / "elsewhere");
         fs::copy_file(VENTIRO_BINARY, m_dir / "ventiro");
@@ -116,12 +115,7 @@ protected:
         fs::permissions(m_dir / "tools" / "record.sh", fs::perms::owner_all);
     }
 
-    void TearDown() override
-    {
-        m_panel.reset();
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
+    void TearDown() override { m_panel.reset(); }
 
     fs::path ini() const { return m_dir / "Ventiro.ini"; }
     fs::path record() const { return m_dir / "record.txt"; }
@@ -171,7 +165,8 @@ protected:
         return lines;
     }
 
-    fs::path m_dir;
+    const TempDir m_folder{"ventiro-case"};
+    const fs::path& m_dir = m_folder.path();
     std::unique_ptr<Process> m_panel;
 };
 

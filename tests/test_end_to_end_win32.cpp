@@ -55,7 +55,7 @@ class Measure : public testing::Environment
 public:
     void SetUp() override
     {
-        TempFolder unused;
+        TempDir unused;
         MeasureButtonCentres("test_end_to_end_win32", (unused.path() / "unused.ini").string(), buttons());
     }
 };
@@ -272,7 +272,7 @@ protected:
         return r;
     }
 
-    TempFolder folder;
+    TempDir folder;
     fs::path panel;
     PROCESS_INFORMATION process{};
 };

@@ -1,4 +1,6 @@
 #include "toolkit/application.h"
+
+#include "tests/support/application.h"
 #include "toolkit/forms.h"
 
 #include <QTimer>
@@ -60,17 +62,17 @@ int main(int argc, char** argv)
     testing::InitGoogleTest(&argc, argv);
     int result = 0;
     {
-        TApplication app(argc, argv);
-        app.SetTitle("Ventiro");
+        TestApplication<TApplication> app(argv[0]);
+        app->SetTitle("Ventiro");
         result = RUN_ALL_TESTS();
         LoggingForm* first = nullptr;
         LoggingForm* second = nullptr;
-        app.CreateForm(first);
-        app.CreateForm(second);
-        if (app.MainForm() != first)
+        app->CreateForm(first);
+        app->CreateForm(second);
+        if (app->MainForm() != first)
             result = 1;
         QTimer::singleShot(0, first, [first] { first->Close(); });
-        app.Run(); // closing the main window ends the loop
+        app->Run(); // closing the main window ends the loop
     }
     // Shutdown: windows go last created first.
     if (g_destroyed != std::vector<std::string>{"Form2", "Form1"}) {

@@ -1,3 +1,5 @@
+#include "tests/support/application.h"
+#include "tests/support/qt_files.h"
 #include "toolkit/image_list.h"
 
 #include <QApplication>
@@ -5,7 +7,6 @@
 #include <QFile>
 #include <QIcon>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -14,23 +15,7 @@
 
 namespace {
 
-class AppEnvironment : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_glyphs";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QApplication> m_app;
-};
-
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+const auto* const application = UseTestApplication<QApplication>("test_glyphs");
 
 const QString kSource = QStringLiteral(VENTIRO_SOURCE_DIR);
 
@@ -72,26 +57,26 @@ const char* const kArtwork[] = {"glyphs",      "glyphs@2x",     "MAINICON",
 
 TEST(Glyphs, ScriptDrawsTheSameBytesEveryTimeAndTheProgramCarriesThem)
 {
-    QTemporaryDir first, second;
-    ASSERT_TRUE(makeGlyphs(first.path()));
-    ASSERT_TRUE(makeGlyphs(second.path()));
+    const TempDir first, second;
+    ASSERT_TRUE(makeGlyphs(qtPath(first)));
+    ASSERT_TRUE(makeGlyphs(qtPath(second)));
     for (const char* name : kArtwork) {
         SCOPED_TRACE(name);
         for (const char* suffix : {".png", ".rgba"}) {
             const QString file = QString::fromLatin1(name) + QLatin1String(suffix);
-            const QByteArray drawn = readAll(first.filePath(file));
+            const QByteArray drawn = readAll(qtPath(first, file));
             ASSERT_FALSE(drawn.isEmpty()) << file.toStdString();
-            EXPECT_EQ(drawn, readAll(second.filePath(file))) << file.toStdString();
+            EXPECT_EQ(drawn, readAll(qtPath(second, file))) << file.toStdString();
             // What the tree holds is what the script draws now.
             EXPECT_EQ(drawn, readAll(kSource + QStringLiteral("/resources/") + file)) << file.toStdString();
         }
-        const QStringList chunks = pngChunks(readAll(first.filePath(QString::fromLatin1(name) + ".png")));
+        const QStringList chunks = pngChunks(readAll(qtPath(first, QString::fromLatin1(name) + ".png")));
         EXPECT_FALSE(chunks.contains(QStringLiteral("tIME")));
         for (const QString& chunk : chunks)
             EXPECT_FALSE(chunk.contains(QStringLiteral("date"))) << chunk.toStdString();
 
         // The raw pixels are the picture's pixels.
-        const QImage png = QImage(first.filePath(QString::fromLatin1(name) + ".png"))
+        const QImage png = QImage(qtPath(first, QString::fromLatin1(name) + ".png"))
                                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         ASSERT_FALSE(png.isNull());
         const QImage raw = RawImage(QStringLiteral(":/") + name + ".rgba", png.width());

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -38,7 +39,8 @@ class Installed : public testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        s_root = makeTempDir("ventiro-install-");
+        s_folder = std::make_unique<TempDir>("ventiro-install");
+        s_root = s_folder->path();
         fs::permissions(s_root, fs::perms(0755));
         s_prefix = s_root / "prefix";
         s_installOutput =
@@ -46,17 +48,11 @@ protected:
         runTool({"chmod", "-R", "a-w", s_prefix.string()});
     }
 
-    static void TearDownTestSuite()
-    {
-        runTool({"chmod", "-R", "u+w", s_root.string()});
-        std::error_code ignored;
-        fs::remove_all(s_root, ignored);
-    }
+    static void TearDownTestSuite() { s_folder.reset(); }
 
     void SetUp() override
     {
         ASSERT_TRUE(fs::exists(s_prefix / "bin/ventiro")) << s_installOutput;
-        m_case = makeTempDir("ventiro-user-");
         fs::permissions(m_case, fs::perms(0777));
         for (const char* folder : {"home", "config", "admin", "cwd"}) {
             fs::create_directories(m_case / folder);
@@ -64,12 +60,7 @@ protected:
         }
     }
 
-    void TearDown() override
-    {
-        m_panel.reset();
-        std::error_code ignored;
-        fs::remove_all(m_case, ignored);
-    }
+    void TearDown() override { m_panel.reset(); }
 
     fs::path userIni() const { return m_case / "config/ventiro/Ventiro.ini"; }
     std::string log() const { return readFile(m_case / "panel.log"); }
@@ -109,13 +100,16 @@ protected:
         EXPECT_EQ(log().find("Error"), std::string::npos) << log();
     }
 
+    static std::unique_ptr<TempDir> s_folder;
     static fs::path s_root;
     static fs::path s_prefix;
     static std::string s_installOutput;
-    fs::path m_case;
+    const TempDir m_caseFolder{"ventiro-user"};
+    const fs::path& m_case = m_caseFolder.path();
     std::unique_ptr<Process> m_panel;
 };
 
+std::unique_ptr<TempDir> Installed::s_folder;
 fs::path Installed::s_root;
 fs::path Installed::s_prefix;
 std::string Installed::s_installOutput;
@@ -202,7 +196,8 @@ TEST(Package, DebianPackageBuildsWithItsDependenciesAndPassesLintian)
 #ifdef VENTIRO_SANITIZED
     GTEST_SKIP() << "the package is checked in the plain build";
 #endif
-    const fs::path out = makeTempDir("ventiro-package-");
+    const TempDir folder("ventiro-package");
+    const fs::path& out = folder.path();
     const ToolResult made =
         runTool({VENTIRO_CPACK, "-G", "DEB", "--config",
                  std::string(VENTIRO_BUILD_DIR) + "/CPackConfig.cmake", "-B", out.string()},
@@ -229,7 +224,6 @@ TEST(Package, DebianPackageBuildsWithItsDependenciesAndPassesLintian)
         EXPECT_FALSE(std::regex_search(lint.out, std::regex("(^|\n)E: "))) << lint.out;
         EXPECT_EQ(lint.out.find("hardening-no-"), std::string::npos) << lint.out;
     }
-    fs::remove_all(out);
 }
 
 testing::Environment* const xServer = testing::AddGlobalTestEnvironment(new XServer);

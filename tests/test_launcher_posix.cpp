@@ -22,7 +22,7 @@ const auto* const isolatedPrefix = testing::AddGlobalTestEnvironment(new Isolate
 class RealLaunch : public testing::Test
 {
 protected:
-    TempFolder folder;
+    TempDir folder;
     std::vector<std::string> messages;
     int shellCalls = 0;
 

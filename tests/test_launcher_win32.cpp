@@ -28,7 +28,7 @@ public:
 class RealLaunch : public testing::Test
 {
 protected:
-    TempFolder folder;
+    TempDir folder;
     std::vector<std::string> messages;
 
     void launch(const std::string& entry)

@@ -4,6 +4,8 @@
 #include "launch/default_launch_table.h"
 #include "launch/panel_buttons.h"
 #include "storage/form_storage.h"
+#include "tests/support/application.h"
+#include "tests/support/files.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
 #include "toolkit/ansi.h"
@@ -23,7 +25,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -58,57 +59,37 @@ std::intptr_t& shellResult()
     return result;
 }
 
-QTemporaryDir& iniDir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
 std::string iniPath()
 {
-    return toAnsi(iniDir().path()) + "/Ventiro.ini";
+    static const TempDir dir;
+    return dir.file("Ventiro.ini");
 }
 
-class AppEnvironment : public testing::Environment
+// The program's two windows, shared by the tests, with the stand-in shell as their services.
+void createWindows(TApplication& app)
 {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_main_window";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<TApplication>(argc, argv);
-        // The program's own INI file is Ventiro.ini (in the system's own spelling: "\\" on Windows);
-        // the run's goes to a temporary folder, never next to the test program.
-        const std::string ini = QDir::toNativeSeparators(QStringLiteral("/Ventiro.ini")).toStdString();
-        const std::string file = PanelIniFileName();
-        ASSERT_GE(file.size(), ini.size());
-        ASSERT_EQ(file.substr(file.size() - ini.size()), ini);
-        TServices services;
-        services.iniFile = iniPath();
-        services.shellOpen = [](void* owner, const char* operation, const char* file, const char* parameters,
-                                const char* directory, int showCmd) -> std::intptr_t {
-            shellCalls().push_back(ShellCall{owner, operation, file, parameters, directory, showCmd});
-            return shellResult();
-        };
-        SetServices(services);
-        Application->CreateForm(Ventiro_Form1);
-        Application->CreateForm(Einstellungen_Form1);
-        Einstellungen_Form1->SetImages(Ventiro_Form1->ImageList1);
-        ASSERT_EQ(Ventiro_Form1->FormStorage1->IniFileName, iniPath());
-        ASSERT_EQ(Einstellungen_Form1->FormStorage1->IniFileName, iniPath());
-    }
-    void TearDown() override
-    {
-        SetServices({});
-        m_app.reset();
-    }
+    // The program's own INI file is Ventiro.ini beside it (in the system's own spelling: "\\" on
+    // Windows); the run's goes to a temporary folder, never next to the test program.
+    ASSERT_EQ(
+        PanelIniFileName(),
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/Ventiro.ini").toStdString());
+    TServices services;
+    services.iniFile = iniPath();
+    services.shellOpen = [](void* owner, const char* operation, const char* file, const char* parameters,
+                            const char* directory, int showCmd) -> std::intptr_t {
+        shellCalls().push_back(ShellCall{owner, operation, file, parameters, directory, showCmd});
+        return shellResult();
+    };
+    SetServices(services);
+    app.CreateForm(Ventiro_Form1);
+    app.CreateForm(Einstellungen_Form1);
+    Einstellungen_Form1->SetImages(Ventiro_Form1->ImageList1);
+    ASSERT_EQ(Ventiro_Form1->FormStorage1->IniFileName, iniPath());
+    ASSERT_EQ(Einstellungen_Form1->FormStorage1->IniFileName, iniPath());
+}
 
-private:
-    std::unique_ptr<TApplication> m_app;
-};
-
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+const auto* const application = UseTestApplication<TApplication>("test_main_window", createWindows,
+                                                                 [](TApplication&) { SetServices({}); });
 
 std::string readFile(const std::string& path)
 {
@@ -152,6 +133,37 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Ventiro_Form1));
         shellCalls().clear();
     }
+    // What a test changes of the shared state goes back, whether the test passed or not.
+    void TearDown() override
+    {
+        Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+        shellResult() = 42;
+        std::remove(iniPath().c_str());
+    }
+};
+
+// Closes the settings window when it goes out of scope: also after a failed check in its modal loop.
+struct SettingsClosedAtEnd
+{
+    ~SettingsClosedAtEnd() { Einstellungen_Form1->SchliessenExecute(); }
+};
+
+// For the length of a test, a settings window that no test has shown yet stands in for the shared one.
+class FreshSettingsWindow
+{
+public:
+    FreshSettingsWindow() : m_shared(Einstellungen_Form1), m_fresh(std::make_unique<TEinstellungen_Form1>())
+    {
+        m_fresh->SetImages(Ventiro_Form1->ImageList1);
+        Einstellungen_Form1 = m_fresh.get();
+    }
+    ~FreshSettingsWindow() { Einstellungen_Form1 = m_shared; }
+    FreshSettingsWindow(const FreshSettingsWindow&) = delete;
+    FreshSettingsWindow& operator=(const FreshSettingsWindow&) = delete;
+
+private:
+    TEinstellungen_Form1* m_shared;
+    std::unique_ptr<TEinstellungen_Form1> m_fresh;
 };
 
 TEST_F(MainWindow, DesignedLayoutWithTheRealFont)
@@ -313,12 +325,12 @@ TEST_F(MainWindow, EachLaunchButtonOpensTheEntryOfItsKey)
     Ventiro_Form1->DeleteWaExecute();
     ASSERT_EQ(shellCalls().size(), 1u);
     EXPECT_EQ(shellCalls().front().file, "DELWA.EXE");
-    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
 }
 
 TEST_F(MainWindow, TableRestoresAndLaunchesWithoutTheSettingsView)
 {
-    // Runs before any test opens the settings window: its grid has never been needed.
+    // A settings window that no test has opened: its grid has never been needed.
+    const FreshSettingsWindow fresh;
     ASSERT_EQ(Einstellungen_Form1->Verknuepfungseditor->findChild<QTableView*>("Grid"), nullptr);
     {
         std::ofstream ini(iniPath(), std::ios::binary | std::ios::trunc);
@@ -347,8 +359,6 @@ TEST_F(MainWindow, TableRestoresAndLaunchesWithoutTheSettingsView)
     EXPECT_EQ(line->text(), QString("d:\\f.exe"));
     EXPECT_EQ(grid->currentIndex().row(), 1);
     Einstellungen_Form1->hide();
-    Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
-    std::remove(iniPath().c_str());
 }
 
 TEST_F(MainWindow, EinstellungenOpensTheSettingsWindowModally)
@@ -356,11 +366,11 @@ TEST_F(MainWindow, EinstellungenOpensTheSettingsWindowModally)
     bool wasOpen = false;
     bool mainDisabled = false;
     QTimer::singleShot(0, [&] {
+        const SettingsClosedAtEnd closed;
         QTRY_VERIFY(Einstellungen_Form1->isVisible());
         wasOpen = true;
         mainDisabled =
             !Ventiro_Form1->isEnabled() || QApplication::activeModalWidget() == Einstellungen_Form1;
-        Einstellungen_Form1->SchliessenExecute();
     });
     QTest::mouseClick(Ventiro_Form1->ActionToolBar2->Button(8), Qt::LeftButton);
     EXPECT_TRUE(wasOpen);
@@ -415,6 +425,7 @@ TEST_F(MainWindow, SettingsWindowBlocksEveryWayOfPressingAButton)
     const QColor blue = Ventiro_Form1->palette().color(QPalette::Window);
     bool checked = false;
     onceModal([&](QWidget* modal) {
+        const SettingsClosedAtEnd closed;
         EXPECT_EQ(modal, Einstellungen_Form1);
         // CimE, Einstellungen, Schliessen, Simula, CimInfo
         pressBlockedButtons({{2, 0}, {2, 8}, {2, 9}, {1, 0}, {5, 5}});
@@ -422,7 +433,6 @@ TEST_F(MainWindow, SettingsWindowBlocksEveryWayOfPressingAButton)
         EXPECT_FALSE(Application->Terminated());
         EXPECT_EQ(QApplication::activeModalWidget(), Einstellungen_Form1); // opened once
         checked = true;
-        Einstellungen_Form1->SchliessenExecute();
     });
     // The press returns before the settings window is even shown, let alone closed.
     press(accessibleButton(2, 8));
@@ -457,7 +467,6 @@ TEST_F(MainWindow, NoSecondLaunchWhileAMessageIsShown)
     });
     press(accessibleButton(2, 0)); // CimE
     QTRY_VERIFY(checked);
-    shellResult() = 42;
     EXPECT_EQ(shellCalls().size(), 1u);
     EXPECT_FALSE(accessibleButton(1, 0)->state().disabled);
 }
@@ -530,16 +539,16 @@ void closeAndCheck(const std::function<void()>& close)
 TEST(MainWindowClose, BySchliessenButton)
 {
     const char* way = std::getenv("VENTIRO_CLOSE_WAY");
-    if (!way || std::string(way) != "button")
-        GTEST_SKIP() << "runs in its own process";
+    if (!way || std::string(way) != "button" || !FirstRunInThisProcess())
+        GTEST_SKIP() << "runs once, in its own process";
     closeAndCheck([] { QTest::mouseClick(Ventiro_Form1->ActionToolBar2->Button(9), Qt::LeftButton); });
 }
 
 TEST(MainWindowClose, ByCloseBox)
 {
     const char* way = std::getenv("VENTIRO_CLOSE_WAY");
-    if (!way || std::string(way) != "box")
-        GTEST_SKIP() << "runs in its own process";
+    if (!way || std::string(way) != "box" || !FirstRunInThisProcess())
+        GTEST_SKIP() << "runs once, in its own process";
     closeAndCheck([] { Ventiro_Form1->close(); });
 }
 

@@ -3,6 +3,8 @@
 // bridge reaches it. The real program runs in a private X server; the bus is a private dbus-daemon.
 #include "platform/session_bus.h"
 #include "platform/shell.h"
+#include "tests/support/application.h"
+#include "tests/support/qt_files.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -14,7 +16,6 @@
 #include <QLocalServer>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -24,23 +25,7 @@
 
 namespace {
 
-class AppEnvironment : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_session_bus";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QCoreApplication> m_app;
-};
-
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+const auto* const application = UseTestApplication<QCoreApplication>("test_session_bus");
 
 // A server process that prints one line when it is ready (Xvfb's display, dbus-daemon's address).
 struct Server
@@ -73,19 +58,19 @@ struct Server
 // The panel, copied into a folder of its own, started in the X server with the given environment.
 struct Panel
 {
-    QTemporaryDir folder;
+    TempDir folder;
     QProcess process;
 
     void Start(const QString& display, const QProcessEnvironment& base)
     {
-        const QString copy = folder.filePath(QStringLiteral("ventiro"));
+        const QString copy = qtPath(folder, QStringLiteral("ventiro"));
         QFile::copy(QStringLiteral(VENTIRO_BINARY), copy);
         QProcessEnvironment env = base;
         env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("HOME"), folder.path());
+        env.insert(QStringLiteral("HOME"), qtPath(folder));
         process.setProcessEnvironment(env);
-        process.setWorkingDirectory(folder.path());
+        process.setWorkingDirectory(qtPath(folder));
         process.start(copy, {});
     }
     // Shown: its main window is mapped.
@@ -159,13 +144,15 @@ public:
 
 TEST(SessionBus, NoneIsStartedWhereNoneExistsAndStartedProgramsGetTheEnvironmentAsItWas)
 {
-    QTemporaryDir runtime;
+    if (!FirstRunInThisProcess())
+        GTEST_SKIP() << "the bus is looked for once per process";
+    const TempDir runtime;
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     {
         // A per-user bus socket in the runtime folder, or an address, is a bus: nothing changes.
         QLocalServer bus;
-        ASSERT_TRUE(bus.listen(runtime.filePath(QStringLiteral("bus"))));
-        ::setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+        ASSERT_TRUE(bus.listen(qtPath(runtime, QStringLiteral("bus"))));
+        ::setenv("XDG_RUNTIME_DIR", runtime.str().c_str(), 1);
         EXPECT_FALSE(platform::AvoidSessionBusLaunch());
         EXPECT_EQ(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
@@ -176,10 +163,9 @@ TEST(SessionBus, NoneIsStartedWhereNoneExistsAndStartedProgramsGetTheEnvironment
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     ASSERT_TRUE(platform::AvoidSessionBusLaunch());
     ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr);
-    const QString record = runtime.filePath(QStringLiteral("environment"));
+    const QString record = qtPath(runtime, QStringLiteral("environment"));
     const std::string command = "-c \"env > '" + record.toStdString() + "'\"";
-    ASSERT_GT(platform::ShellExecuteA(nullptr, "open", "/bin/sh", command.c_str(),
-                                      runtime.path().toLocal8Bit().constData(), 1),
+    ASSERT_GT(platform::ShellExecuteA(nullptr, "open", "/bin/sh", command.c_str(), runtime.str().c_str(), 1),
               32);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile(record).size() > 0; }, 10000));
     QFile file(record);
@@ -195,7 +181,7 @@ TEST(SessionBus, NoneIsStartedWhereNoneExistsAndStartedProgramsGetTheEnvironment
     const QString display = QLatin1Char(':') + xvfb.line;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qtPath(runtime));
     Panel panel;
     panel.Start(display, env);
     ASSERT_TRUE(panel.WaitShown(display));
@@ -237,7 +223,7 @@ TEST(SessionBus, AccessibilityReachesTheBusWhereThereIsOne)
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QDir::tempPath() + QStringLiteral("/no-runtime-dir"));
         Panel panel;
         if (fromFile) {
-            const QString folder = panel.folder.filePath(QStringLiteral(".dbus/session-bus"));
+            const QString folder = qtPath(panel.folder, QStringLiteral(".dbus/session-bus"));
             ASSERT_TRUE(QDir().mkpath(folder));
             QFile file(folder + QLatin1Char('/') + machine + QLatin1Char('-') + xvfb.line);
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));

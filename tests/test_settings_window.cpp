@@ -3,8 +3,11 @@
 #include "app/Ventiro_Unit1.h"
 #include "launch/default_launch_table.h"
 #include "storage/form_storage.h"
+#include "tests/support/application.h"
+#include "tests/support/qt_files.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/application.h"
+#include "toolkit/services.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
@@ -18,7 +21,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -30,24 +32,33 @@
 
 namespace {
 
-class AppEnvironment : public testing::Environment
+// The placement the window was made with.
+TWindowPlacement& designedPlacement()
 {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_settings_window";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<TApplication>(argc, argv);
-        Application->CreateForm(Einstellungen_Form1);
-    }
-    void TearDown() override { m_app.reset(); }
+    static TWindowPlacement placement;
+    return placement;
+}
 
-private:
-    std::unique_ptr<TApplication> m_app;
-};
+// The window keeps its state in a temporary folder, never beside the test program.
+std::string iniPath()
+{
+    static const TempDir dir;
+    return dir.file("Ventiro.ini");
+}
 
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+const auto* const application = UseTestApplication<TApplication>(
+    "test_settings_window",
+    [](TApplication& app) {
+        TServices services;
+        services.iniFile = iniPath();
+        SetServices(services);
+        app.CreateForm(Einstellungen_Form1);
+        designedPlacement() = Einstellungen_Form1->GetWindowPlacement();
+    },
+    [](TApplication&) {
+        Einstellungen_Form1->FormStorage1->Active = false;
+        SetServices({});
+    });
 
 std::string readFile(const QString& path)
 {
@@ -80,9 +91,23 @@ void typeAtEndOf(const std::string& key, const QString& text)
     QTest::keyClicks(line, text);
 }
 
+// The window is shared by the tests: each one finds it as the program made it, whatever the one
+// before changed or left behind when it failed.
+class SettingsWindow : public testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        Einstellungen_Form1->hide();
+        Einstellungen_Form1->SetWindowPlacement(designedPlacement());
+        Einstellungen_Form1->FormCreate(); // the test's INI file again
+        Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
+    }
+};
+
 } // namespace
 
-TEST(SettingsWindow, ComponentsAndLayout)
+TEST_F(SettingsWindow, ComponentsAndLayout)
 {
     TEinstellungen_Form1& form = *Einstellungen_Form1;
     EXPECT_EQ(form.windowTitle(), QString("Einstellungen"));
@@ -113,10 +138,8 @@ TEST(SettingsWindow, ComponentsAndLayout)
     EXPECT_TRUE(form.StatusBar1->AutoHint);
     EXPECT_EQ(form.FormStorage1->IniSection, "Einstellungenmaske");
     EXPECT_EQ(form.FormStorage1->StoredProps(), std::vector<std::string>{"Verknuepfungseditor.Strings"});
-    EXPECT_EQ(
-        form.FormStorage1->IniFileName,
-        QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/Ventiro.ini").toStdString());
-    EXPECT_EQ(form.Verknuepfungseditor->Strings().Count(), 26);
+    EXPECT_EQ(form.FormStorage1->IniFileName, iniPath());
+    EXPECT_EQ(form.Verknuepfungseditor->Strings().Count(), static_cast<int>(DefaultLaunchTable().size()));
 
     form.resize(517, 418);
     form.show();
@@ -126,13 +149,12 @@ TEST(SettingsWindow, ComponentsAndLayout)
     EXPECT_EQ(form.ActionToolBar1->height(), 26);
     EXPECT_EQ(form.GroupBox1->height(), 52);
     EXPECT_EQ(form.StatusBar1->height(), 19);
-    form.hide();
 }
 
-TEST(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
+TEST_F(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
 {
-    QTemporaryDir dir;
-    const QString ini = dir.filePath("Ventiro.ini");
+    const TempDir dir;
+    const QString ini = qtPath(dir, "Ventiro.ini");
     Einstellungen_Form1->FormStorage1->IniFileName = ini.toStdString();
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
     const std::string original = ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE");
@@ -152,23 +174,24 @@ TEST(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
     std::string seen;
     openModal([&seen] { seen = ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE"); });
     EXPECT_EQ(seen, original + "9");
-    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Strings().Count(), 26);
+    EXPECT_EQ(Einstellungen_Form1->Verknuepfungseditor->Strings().Count(),
+              static_cast<int>(DefaultLaunchTable().size()));
 }
 
-TEST(SettingsWindow, FailedWriteIsReportedAndEditsAreKeptUntilWritten)
+TEST_F(SettingsWindow, FailedWriteIsReportedAndEditsAreKeptUntilWritten)
 {
-    QTemporaryDir dir;
-    const QString good = dir.filePath("Ventiro.ini");
+    const TempDir dir;
+    const QString good = qtPath(dir, "Ventiro.ini");
     Einstellungen_Form1->FormStorage1->IniFileName = good.toStdString();
     Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
     openModal([] {});
     const std::string saved = ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE");
 
     // A file in place of the folder: no user, root included, can create the INI file there.
-    QFile blocker(dir.filePath("blocker"));
+    QFile blocker(qtPath(dir, "blocker"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    const QString bad = dir.filePath("blocker/Ventiro.ini");
+    const QString bad = qtPath(dir, "blocker/Ventiro.ini");
     Einstellungen_Form1->FormStorage1->IniFileName = bad.toStdString();
     QString message;
     QTimer watcher;
@@ -197,7 +220,7 @@ TEST(SettingsWindow, FailedWriteIsReportedAndEditsAreKeptUntilWritten)
     EXPECT_EQ(seen, saved + "X");
 }
 
-TEST(SettingsWindow, GridEditMenuSpeaksGermanWhereQtsTranslationsAreInstalled)
+TEST_F(SettingsWindow, GridEditMenuSpeaksGermanWhereQtsTranslationsAreInstalled)
 {
     if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
         GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";

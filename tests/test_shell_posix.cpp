@@ -60,7 +60,7 @@ protected:
     }
     void TearDown() override { ::unsetenv("WINEPREFIX"); }
 
-    TempFolder folder;
+    TempDir folder;
     fs::path record() const { return folder.path() / "record"; }
 };
 

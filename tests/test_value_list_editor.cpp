@@ -1,4 +1,5 @@
 #include "launch/default_launch_table.h"
+#include "tests/support/application.h"
 #include "toolkit/value_list_editor.h"
 
 #include <QApplication>
@@ -15,29 +16,11 @@
 
 namespace {
 
-// The application object lives from before the first test until after the last one.
-class AppEnvironment : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test_value_list_editor";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-    static QApplication& app() { return *static_cast<QApplication*>(QCoreApplication::instance()); }
-
-private:
-    std::unique_ptr<QApplication> m_app;
-};
-
-const auto* const environment = testing::AddGlobalTestEnvironment(new AppEnvironment);
+const auto* const application = UseTestApplication<QApplication>("test_value_list_editor");
 
 QApplication& app()
 {
-    return AppEnvironment::app();
+    return *qApp;
 }
 
 struct Shown
@@ -88,7 +71,7 @@ TEST(ValueListEditor, TypingWritesEachKeystrokeAndEscapeRestores)
     EXPECT_EQ(ValueOfKey(s.editor.Strings(), "CimE"), original);
     EXPECT_EQ(s.line()->text().toStdString(), original);
     EXPECT_EQ(s.line()->selectedText(), s.line()->text());
-    EXPECT_EQ(s.editor.Strings().Count(), 26);
+    EXPECT_EQ(s.editor.Strings().Count(), static_cast<int>(DefaultLaunchTable().size()));
 }
 
 TEST(ValueListEditor, EnterTogglesTheSelection)

@@ -1,6 +1,7 @@
 // The first showing of a window on a small screen: a 1920x1080 screen at 200 % is 960x540 logical
 // pixels (the test runs with that screen, see tests/frame.cmake).
 #include "platform/winuser.h"
+#include "tests/support/application.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
 
@@ -22,12 +23,10 @@ struct FitCase
     QPoint expected;               // where the client area is once shown
 };
 
+const auto* const application = UseTestApplication<TApplication>("test_window_fit");
+
 TEST(WindowFit, DesignedPlaceMovesUntilTheWholeWindowIsOnTheScreen)
 {
-    static int argc = 1;
-    static char name[] = "test_window_fit";
-    static char* argv[] = {name, nullptr};
-    TApplication app(argc, argv);
     ASSERT_EQ(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 960, 540));
 
     const FitCase cases[] = {

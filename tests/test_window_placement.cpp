@@ -2,12 +2,13 @@
 // minimized and closed, it comes back the same way in the next run.
 #include "platform/profile.h"
 #include "storage/form_storage.h"
+#include "tests/support/application.h"
+#include "tests/support/files.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -20,11 +21,7 @@ namespace {
 
 TApplication& app()
 {
-    static int argc = 1;
-    static char name[] = "test_window_placement";
-    static char* argv[] = {name, nullptr};
-    static TApplication* instance = new TApplication(argc, argv);
-    return *instance;
+    return *Application;
 }
 
 // A window as the program builds them: designed rectangle, then its storage on one section.
@@ -56,6 +53,14 @@ public:
 
 MainForm* g_main = nullptr;
 
+// The main window goes with the application object; the folder of the INI file it last used went
+// with the test that used it, so it saves nothing when it goes.
+const auto* const application =
+    UseTestApplication<TApplication>("test_window_placement", {}, [](TApplication&) {
+        if (g_main != nullptr)
+            g_main->Storage->Active = false;
+    });
+
 StoredForm& mainForm(const std::string& ini)
 {
     g_mainIni = ini;
@@ -68,14 +73,16 @@ StoredForm& mainForm(const std::string& ini)
 class WindowPlacement : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    // The main window, shared by the tests, goes back to hidden and normal.
+    void TearDown() override
     {
-        app();
-        ASSERT_TRUE(dir.isValid());
-        ini = dir.filePath(QStringLiteral("Ventiro.ini")).toStdString();
+        if (g_main != nullptr) {
+            g_main->hide();
+            g_main->setWindowState(Qt::WindowNoState);
+        }
     }
-    QTemporaryDir dir;
-    std::string ini;
+    const TempDir dir;
+    const std::string ini = dir.file("Ventiro.ini");
 };
 
 } // namespace
@@ -141,8 +148,6 @@ TEST_F(WindowPlacement, MainWindowSavedMinimizedStartsTheApplicationMinimized)
     form.show();
     EXPECT_EQ(form.WindowState(), TWindowState::wsNormal);
     QTRY_VERIFY(form.isMinimized());
-    form.hide();
-    form.setWindowState(Qt::WindowNoState);
 }
 
 TEST_F(WindowPlacement, RectangleOfAMonitorThatIsGoneComesBackOnScreen)
@@ -166,8 +171,10 @@ TEST(StartupShowRequest, MainWindowStartsAsRequestedWithItsPlacementRestored)
     const int request = app().StartupShowCommand();
     if (request != 3 && request != 7)
         GTEST_SKIP() << "needs VENTIRO_SHOWCMD=3 or 7";
-    QTemporaryDir dir;
-    const std::string ini = dir.filePath(QStringLiteral("Ventiro.ini")).toStdString();
+    if (!FirstRunInThisProcess())
+        GTEST_SKIP() << "the show request is handed out once per process";
+    const TempDir dir;
+    const std::string ini = dir.file("Ventiro.ini");
     platform::WritePrivateProfileStringA("Main", "ShowCmd", "1", ini.c_str());
     platform::WritePrivateProfileStringA("Main", "NormPos", "100,110,708,440", ini.c_str());
     platform::WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());

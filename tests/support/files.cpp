@@ -10,9 +10,9 @@
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir(const std::string& prefix)
+TempDir::TempDir(const std::string& prefix, const fs::path& under)
 {
-    const fs::path base = fs::temp_directory_path();
+    const fs::path base = under.empty() ? fs::temp_directory_path() : under;
     std::mt19937_64 random(
         std::random_device{}() ^
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));

@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <string>
 
-// A fresh folder under the system's temporary folder, removed with everything in it (read-only
-// entries included) when the object goes.
+// A fresh folder under the system's temporary folder (or under `base`), removed with everything in
+// it (read-only entries included) when the object goes.
 class TempDir
 {
 public:
-    explicit TempDir(const std::string& prefix = "ventiro-test");
+    explicit TempDir(const std::string& prefix = "ventiro-test", const std::filesystem::path& base = {});
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

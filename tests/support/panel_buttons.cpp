@@ -1,10 +1,11 @@
 #include "tests/support/panel_buttons.h"
 
 #include "app/Ventiro_Unit1.h"
-#include "storage/form_storage.h"
+#include "tests/support/application.h"
 #include "toolkit/action_toolbar.h"
 #include "toolkit/actions.h"
 #include "toolkit/application.h"
+#include "toolkit/services.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +14,12 @@
 void MeasureButtonCentres(const char* programName, const std::string& unusedIni,
                           std::map<std::string, QPoint>& centres)
 {
-    static int argc = 1;
-    static std::string name;
-    name = programName;
-    static char* argv[] = {name.data(), nullptr};
-    auto application = std::make_unique<TApplication>(argc, argv);
+    const TestApplication<TApplication> application(programName);
+    TServices services;
+    services.iniFile = unusedIni;
+    SetServices(services);
     auto form = std::make_unique<TVentiro_Form1>();
-    form->FormStorage1->IniFileName = unusedIni;
+    SetServices({});
     for (TActionToolBar* bar : {form->ActionToolBar2, form->ActionToolBar1, form->ActionToolBar4,
                                 form->ActionToolBar6, form->ActionToolBar5}) {
         bar->Relayout();
