@@ -3,6 +3,7 @@
 // with home and configuration folders of its own; and the Debian package with its checks.
 
 #include "e2e_support.h"
+#include "launch/default_launch_table.h"
 
 #include <QRect>
 
@@ -125,7 +126,7 @@ TEST_F(Installed, ReadOnlyCopyKeepsTableAndPlacementInTheUsersConfigurationFolde
     ASSERT_TRUE(stored.count(kMainSection)) << "nothing in " << userIni();
     EXPECT_EQ(stored.at(kMainSection).at("NormPos"), "211,143,819,473");
     EXPECT_TRUE(stored.count(kSettingsSection));
-    EXPECT_EQ(storedTable(stored).size(), 26u);
+    EXPECT_EQ(storedTable(stored).size(), DefaultLaunchTable().size());
     EXPECT_FALSE(fs::exists(s_prefix / "bin/Ventiro.ini"));
 
     window = start();
