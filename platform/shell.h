@@ -7,8 +7,8 @@
 
 // Shell open with the semantics of the Windows call of the same name and the verb "open": the file
 // is started (a program) or opened with its opener (a document or folder), not waited for. The
-// result is above shellcode::kLastError (32) on success, otherwise one of the codes of platform/shell_codes.h.
-// All text is 8-bit Windows-1252.
+// result is above shellcode::kLastError (32) on success, otherwise one of the codes of
+// platform/shell_codes.h. All text is 8-bit Windows-1252.
 namespace platform {
 
 std::intptr_t ShellExecuteA(void* hwnd, const char* operation, const char* file, const char* parameters,
