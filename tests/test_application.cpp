@@ -9,6 +9,7 @@
 
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -173,11 +174,14 @@ TEST(MessageDialog, ClipboardThatCannotBeOpenedIsReportedAndTheDialogStays)
 TEST(Application, ApplicationErrorTextNamesClassProgramAndMessage)
 {
     app();
+    // The program's file name: "test_application", on Windows "test_application.exe".
+    const std::string module =
+        " in module " + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString() + ".\r\n";
     EXPECT_EQ(ApplicationErrorText("EInvalidOperation", "Fenster nicht erstellt"),
-              "Exception EInvalidOperation in module test_application.\r\nFenster nicht erstellt.\r\n");
-    EXPECT_EQ(ApplicationErrorText("Exception", "Ende."),
-              "Exception Exception in module test_application.\r\nEnde.\r\n");
-    EXPECT_EQ(ApplicationErrorText("unknown", ""), "Exception unknown in module test_application.\r\n\r\n");
+              "Exception EInvalidOperation" + module + "Fenster nicht erstellt.\r\n");
+    EXPECT_EQ(ApplicationErrorText("Exception", "Ende."), "Exception Exception" + module + "Ende.\r\n");
+    EXPECT_EQ(ApplicationErrorText("unknown", ""), "Exception unknown" + module + "\r\n");
+    EXPECT_TRUE(module.starts_with(" in module test_application"));
 }
 
 TEST(Application, IconIsTheProgramIconOfThirtyTwoPixels)
