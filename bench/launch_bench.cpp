@@ -6,6 +6,7 @@
 // the median ValueOfKey time in a 100,000-line table with the key at the end.
 #include "launch/default_launch_table.h"
 #include "launch/launcher.h"
+#include "platform/shell.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,7 +38,8 @@ double elapsedUs(Clock::time_point start)
 }
 
 // Waits until every child of this process has ended and been reaped; the launched programs are
-// reaped by the shell itself, so this only looks (WNOWAIT) and never reaps one of them.
+// reaped by the shell's own reaping, which here stands in for the panel's event loop, so this only
+// looks (WNOWAIT) and never reaps one of them itself.
 bool waitForNoChild()
 {
     const auto deadline = Clock::now() + std::chrono::seconds(10);
@@ -47,6 +49,7 @@ bool waitForNoChild()
             return true;
         if (Clock::now() > deadline)
             return false;
+        platform::ReapStartedPrograms();
         std::this_thread::yield();
     }
 }
