@@ -65,10 +65,9 @@ ToolResult runTool(std::vector<std::string> args, std::chrono::milliseconds limi
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         pollfd pfd{fds[0], POLLIN, 0};
-        int ready = 0;
-        do { // a child's end may interrupt the wait
-            ready = left > 0 ? ::poll(&pfd, 1, static_cast<int>(left)) : 0;
-        } while (ready < 0 && errno == EINTR);
+        const int ready = left > 0 ? ::poll(&pfd, 1, static_cast<int>(left)) : 0;
+        if (ready < 0 && errno == EINTR)
+            continue; // a child's end interrupted the wait: on, with what is left of the time
         if (ready <= 0) {
             ::kill(pid, SIGKILL);
             break;
