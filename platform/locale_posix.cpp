@@ -104,4 +104,14 @@ int CompareStringA(unsigned /*locale*/, unsigned flags, const char* a, int lenA,
     }
 }
 
+std::string CompareKeyA(unsigned /*locale*/, const std::string& text)
+{
+    Folded folded(text.data(), text.size(), true);
+    std::string key;
+    key.reserve(text.size());
+    for (int c = folded.next(); c >= 0; c = folded.next())
+        key.push_back(static_cast<char>(c));
+    return key;
+}
+
 } // namespace platform

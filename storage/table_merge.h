@@ -27,12 +27,15 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint64_t>> m_lines; // name, line
 };
 
-// Three-way merge of a stored list of "Name=Command" lines, by name without regard to case:
+// Three-way merge of a stored list of "Name=Command" lines. A line is known by its name, compared as
+// the launcher compares names, and by which line of that name it is (the first, the second ...):
 // `base` is the list as this program last read or wrote it, `ours` what the operator made of it
 // since, `theirs` what the file holds now. The operator's added, changed and removed lines win;
-// every other line is the file's, in the file's order, and lines new to the file follow them. When
-// the file did not change since `base`, the result is `ours` as it stands (order and duplicates
-// included); when the operator changed nothing, it is `theirs`.
+// every other line is the file's. The order is the file's, with the operator's new lines after it,
+// unless the operator reordered the lines and the file kept the order both started from: then the
+// operator's order stands, with the file's new lines after the line they follow in the file. When
+// the file did not change since `base`, the result is `ours` as it stands; when the operator changed
+// nothing, it is `theirs`.
 std::vector<std::string> MergeTables(const TableDigest& base, const std::vector<std::string>& ours,
                                      const std::vector<std::string>& theirs);
 inline std::vector<std::string> MergeTables(const std::vector<std::string>& base,

@@ -251,6 +251,30 @@ TEST(TableMerge, ThreeWay)
          {"a=1", "b=7"},
          {"a=1"},
          {"a=1", "b=7"}},
+        {"an edit of the second line of a name lands on the second",
+         {"a=1", "a=2", "b=0"},
+         {"a=1", "a=9", "b=0"},
+         {"a=1", "a=2", "b=5"},
+         {"a=1", "a=9", "b=5"}},
+        {"an edit of the first line of a name keeps the file's second",
+         {"a=1", "a=2", "b=0"},
+         {"a=8", "a=2", "b=0"},
+         {"a=1", "a=2", "b=5"},
+         {"a=8", "a=2", "b=5"}},
+        {"the operator's order stands where the file kept its order, the file's new line after its own",
+         {"a=1", "b=2", "c=3"},
+         {"c=3", "a=1", "b=2"},
+         {"a=1", "b=5", "c=3", "d=4"},
+         {"c=3", "d=4", "a=1", "b=5"}},
+        {"names the launcher finds equal are one name: sharp s, ligatures, the soft hyphen",
+         {"Stra\xDF"
+          "e=1",
+          "\xC6=1", "Co\xADop=1"},
+         {"STRASSE=2", "AE=2", "Coop=2"},
+         {"Stra\xDF"
+          "e=1",
+          "\xC6=1", "Co\xADop=1", "z=1"},
+         {"STRASSE=2", "AE=2", "Coop=2", "z=1"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MergeTables(c.base, c.ours, c.theirs), c.merged) << c.what;
