@@ -258,25 +258,6 @@ private:
     std::size_t m_left = 0;
 };
 
-// One write as the caller made it: a section to work in, a "key=value" line to set, a key or the
-// section to remove. The text lives in the arena.
-struct Operation
-{
-    enum Kind : std::uint32_t
-    {
-        Section = 0,
-        Set = 1u << 30,
-        RemoveKey = 2u << 30,
-        RemoveSection = 3u << 30
-    };
-    const char* text;
-    std::uint32_t size;
-    std::uint32_t tag; // kind | length of the key of a Set
-    Kind kind() const { return static_cast<Kind>(tag & (3u << 30)); }
-    std::uint32_t keyLength() const { return tag & ~(3u << 30); }
-    std::string_view view() const { return {text, size}; }
-};
-
 } // namespace
 
 struct IniDocument::Impl
@@ -287,8 +268,6 @@ struct IniDocument::Impl
     std::vector<Block> blocks;
     std::unordered_map<std::string, SectionBlocks> sections; // by lower-case name
     Arena arena;
-    std::vector<Operation> journal;
-    std::string_view journalSection; // the section of the journal's last Section entry
     bool changed = false;
 
     // The last section looked up, so that a run of reads in one section hashes its name once.
@@ -313,8 +292,6 @@ struct IniDocument::Impl
     bool applySet(std::string_view section, std::string_view line, std::size_t keyLength);
     bool applyRemoveKey(std::string_view section, std::string_view key);
     bool applyRemoveSection(std::string_view section);
-    void record(std::string_view section, Operation op);
-    bool replay();
 };
 
 void IniDocument::Impl::parse()
@@ -495,39 +472,6 @@ void IniDocument::Impl::releaseContent()
     deadContent = 0;
 }
 
-void IniDocument::Impl::record(std::string_view section, Operation op)
-{
-    if (journal.empty() || section != journalSection) {
-        journalSection = arena.store(section);
-        journal.push_back(
-            {journalSection.data(), static_cast<std::uint32_t>(journalSection.size()), Operation::Section});
-    }
-    journal.push_back(op);
-}
-
-bool IniDocument::Impl::replay()
-{
-    bool any = false;
-    std::string_view section;
-    for (const Operation& op : journal) {
-        switch (op.kind()) {
-        case Operation::Section:
-            section = op.view();
-            break;
-        case Operation::Set:
-            any = applySet(section, op.view(), op.keyLength()) || any;
-            break;
-        case Operation::RemoveKey:
-            any = applyRemoveKey(section, op.view()) || any;
-            break;
-        case Operation::RemoveSection:
-            any = applyRemoveSection(section) || any;
-            break;
-        }
-    }
-    return any;
-}
-
 IniDocument::IniDocument() : IniDocument(std::string()) {}
 IniDocument::IniDocument(std::string content) : m_impl(std::make_unique<Impl>(std::move(content))) {}
 IniDocument::~IniDocument() = default;
@@ -556,8 +500,6 @@ bool IniDocument::setValue(std::string_view section, std::string_view key, std::
     section = trimmedView(section);
     key = trimmedView(key);
     const std::string_view text = m_impl->arena.store(key, "=", value);
-    m_impl->record(section, {text.data(), static_cast<std::uint32_t>(text.size()),
-                             Operation::Set | static_cast<std::uint32_t>(key.size())});
     const bool changed = m_impl->applySet(section, text, key.size());
     m_impl->changed = m_impl->changed || changed;
     return changed;
@@ -567,7 +509,6 @@ bool IniDocument::removeKey(std::string_view section, std::string_view key)
 {
     section = trimmedView(section);
     const std::string_view text = m_impl->arena.store(trimmedView(key));
-    m_impl->record(section, {text.data(), static_cast<std::uint32_t>(text.size()), Operation::RemoveKey});
     const bool changed = m_impl->applyRemoveKey(section, text);
     m_impl->changed = m_impl->changed || changed;
     return changed;
@@ -576,7 +517,6 @@ bool IniDocument::removeKey(std::string_view section, std::string_view key)
 bool IniDocument::removeSection(std::string_view section)
 {
     section = trimmedView(section);
-    m_impl->record(section, {nullptr, 0, Operation::RemoveSection});
     const bool changed = m_impl->applyRemoveSection(section);
     m_impl->changed = m_impl->changed || changed;
     return changed;
@@ -585,25 +525,6 @@ bool IniDocument::removeSection(std::string_view section)
 bool IniDocument::changed() const
 {
     return m_impl->changed;
-}
-
-bool IniDocument::hasJournal() const
-{
-    return !m_impl->journal.empty();
-}
-
-void IniDocument::rebase(std::string fresh)
-{
-    // The writes' text moves along with the journal, so the new lines can point at it as before.
-    Arena arena = std::move(m_impl->arena);
-    std::vector<Operation> journal = std::move(m_impl->journal);
-    const std::string_view journalSection = m_impl->journalSection;
-    m_impl.reset();
-    m_impl = std::make_unique<Impl>(std::move(fresh));
-    m_impl->arena = std::move(arena);
-    m_impl->journal = std::move(journal);
-    m_impl->journalSection = journalSection;
-    m_impl->changed = m_impl->replay();
 }
 
 bool IniDocument::writeTo(const std::function<bool(std::string_view)>& sink) const

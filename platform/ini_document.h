@@ -13,8 +13,7 @@ namespace platform {
 // knows nothing of disks: the bytes come in as a string and go out through a sink.
 //
 // Lines are views into the file's bytes and into the text of the writes, so a document costs little
-// more than the file itself. Every write is also kept in a journal, so that the same writes can be
-// applied again on top of a fresher copy of the file (see rebase()).
+// more than the file itself.
 class IniDocument
 {
 public:
@@ -36,14 +35,8 @@ public:
     bool removeKey(std::string_view section, std::string_view key);
     bool removeSection(std::string_view section);
 
-    // True when a write since the document was read (or last rebased) changed it.
+    // True when a write since the document was read changed it.
     bool changed() const;
-    // True when writes were made since the document was read.
-    bool hasJournal() const;
-
-    // Replaces the content by `fresh` (another process's newer copy of the file) and applies every
-    // write made so far on top of it again. changed() then tells whether the writes change `fresh`.
-    void rebase(std::string fresh);
 
     // The file's bytes: every line ends with CR LF.
     std::string text() const;

@@ -1,15 +1,19 @@
 #pragma once
 
-// The file work under the POSIX profile functions, one home for it: the cache in profile_posix.cpp
-// sits on top. Reads never block and never see half a save; writes replace or write through the
-// file under a lock on the file itself, so that every name of it meets the same lock.
+// The INI file on disk: reading it as it is now, and changing it in one transaction. A transaction
+// locks the file, reads it, and replaces it with new content only when the file is still what it
+// read; a lock is a help (it keeps stations of one machine in line), never the only guarantee,
+// since many network shares do not pass locks between their clients.
+//
+// Names are the program's 8-bit file names (see native_path.h); a name that is a symbolic link
+// stands for the file it points to, and the link stays.
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
-
-class IniDocument;
 
 // A file above this size is no profile this program wrote: the largest table the form storage
 // accepts (1,048,576 lines) takes some 70 MB. Such a file reads as missing and is never written.
@@ -27,21 +31,70 @@ struct Stamp
     bool operator==(const Stamp&) const = default;
 };
 
-Stamp ProfileFileStampOf(const std::string& path);
+// The file as one read found it.
+struct ProfileVersion
+{
+    Stamp stamp;
+    // When the read began, on the clock of file times. A file whose time is not well before this
+    // may change again without any change of its stamp (file systems with whole-second times and
+    // fixed inode numbers): its stamp alone proves nothing (see StampSettled()).
+    std::int64_t readAtNs = 0;
+    std::uint64_t hash = 0; // of the content
+};
 
-// The file that `path` names once the symbolic links at its end are followed, so that a save
-// replaces the file a link points to and the link stays.
-std::string ResolveProfileLinks(const std::string& path);
+// What identifies the file `file` names now. One status query.
+Stamp ProfileStampOf(const std::string& file);
 
-// True when this process may change or create `target`.
-bool CanWriteProfileFile(const std::string& target);
+// True when `version`'s stamp alone tells that the file did not change: the file was last written
+// well before it was read.
+bool StampSettled(const ProfileVersion& version);
 
-// What `target` holds now, as `stamp` identifies it; empty when it is missing or no regular file.
-// A killed write-through of it is repaired on the way where this process may.
-void ReadProfileFile(const std::string& target, std::string& content, Stamp& stamp);
+// The hash that ProfileVersion keeps of a content.
+std::uint64_t ProfileHash(const std::string& content);
 
-// Writes `doc` out to `target` under the file's lock: what another process wrote since the version
-// `readStamp` is read again and the document's writes are applied on top of it (IniDocument::rebase).
-bool WriteProfileFile(const std::string& target, IniDocument& doc, const Stamp& readStamp);
+// Reads the file as it is now, never waiting for a lock: empty content for a missing file. A save
+// that wrote through the file and was killed halfway is read as the content it meant to write (or
+// the one before), and repaired where this process may. False when the file exists but cannot be
+// read (then `content` is empty).
+bool ReadProfile(const std::string& file, std::string& content, ProfileVersion& version);
+
+enum class ProfileResult
+{
+    Done,
+    Busy,    // another program held the lock for the whole wait
+    Changed, // the file changed since Begin() read it: begin again
+    Failed   // cannot be read or written
+};
+
+// One change of the file. Begin() locks and reads it, Commit() writes the new content; the lock
+// ends with the object.
+class ProfileTransaction
+{
+public:
+    explicit ProfileTransaction(const std::string& file);
+    ~ProfileTransaction();
+    ProfileTransaction(const ProfileTransaction&) = delete;
+    ProfileTransaction& operator=(const ProfileTransaction&) = delete;
+
+    // Takes the file's lock, waiting at most `wait` for another program's save, and reads the file
+    // as it is now (empty content when it does not exist). A file whose name is missing for an
+    // instant (another station renaming it into place) is looked for again, never created to lock it.
+    ProfileResult Begin(std::chrono::milliseconds wait);
+    const std::string& Content() const;
+    // Hands the content over, leaving none.
+    std::string TakeContent();
+
+    // Replaces the file's content by `content`, unless the file is no longer what Begin() read.
+    // The file keeps its owner, group, mode, access control list, extended attributes and hard
+    // links; where a new file could not be given all of them it is written through, so that a
+    // save killed halfway is repaired by the next read or save through any name of the file.
+    // The version written is `written`.
+    ProfileResult Commit(const std::string& content, ProfileVersion& written);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
 
 } // namespace platform

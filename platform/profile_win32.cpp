@@ -30,14 +30,4 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
     return ::WritePrivateProfileStringA(section, key, value, file) != FALSE;
 }
 
-std::string ProfileFileStamp(const char* file)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!file || !*file || !::GetFileAttributesExA(file, GetFileExInfoStandard, &data))
-        return {};
-    return std::to_string(data.nFileSizeHigh) + ":" + std::to_string(data.nFileSizeLow) + ":" +
-           std::to_string(data.ftLastWriteTime.dwHighDateTime) + ":" +
-           std::to_string(data.ftLastWriteTime.dwLowDateTime);
-}
-
 } // namespace platform

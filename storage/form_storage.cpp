@@ -3,7 +3,6 @@
 
 #include "core/exceptions.h"
 #include "core/value_list_strings.h"
-#include "platform/profile.h"
 #include "storage/ini_file.h"
 #include "storage/table_merge.h"
 
@@ -61,51 +60,20 @@ std::string fourInts(int a, int b, int c, int d)
     return buffer;
 }
 
-// A close saves every window, one after the other: a file that cannot be written is reported once
-// for all of them, not once per window. The same failure again within this time is not shown.
+// The same failure to write the file again within this time is not shown again.
 constexpr std::chrono::seconds kSameFailure(15);
-std::string g_lastFailure;
-std::chrono::steady_clock::time_point g_lastFailureAt;
 
-void reportSaveFailure(IFormWindow& window, std::exception_ptr error)
-{
-    std::string text; // only a failure to write the file repeats for every window
-    try {
-        std::rethrow_exception(error);
-    } catch (const EIniFileException& e) {
-        text = e.what();
-    } catch (...) {
-        // Any other error (out of memory too) is shown each time.
-    }
-    const auto now = std::chrono::steady_clock::now();
-    const bool repeated = !text.empty() && text == g_lastFailure && now - g_lastFailureAt < kSameFailure;
-    g_lastFailure = text;
-    g_lastFailureAt = now;
-    if (!repeated)
-        window.HandleException(error);
-}
-
-// Releases the INI object of one restore or save. Leaving by an exception releases it without
-// raising a second error; a normal end raises a failure to write the file out.
-class IniSession
+// Lends the INI object of one restore or save to the window's reads and writes.
+class IniScope
 {
 public:
-    IniSession(TIniFile*& slot, const std::string& fileName) : m_slot(slot), m_ini(fileName)
-    {
-        m_slot = &m_ini;
-    }
-    ~IniSession() { m_slot = nullptr; }
-    IniSession(const IniSession&) = delete;
-    IniSession& operator=(const IniSession&) = delete;
-    void release()
-    {
-        m_slot = nullptr;
-        m_ini.Release();
-    }
+    IniScope(TIniFile*& slot, TIniFile& ini) : m_slot(slot) { m_slot = &ini; }
+    ~IniScope() { m_slot = nullptr; }
+    IniScope(const IniScope&) = delete;
+    IniScope& operator=(const IniScope&) = delete;
 
 private:
     TIniFile*& m_slot;
-    TIniFile m_ini;
 };
 
 } // namespace
@@ -150,9 +118,28 @@ void TFormPlacement::closeQueryHook(bool& canClose)
             SaveToIni();
         } catch (...) {
             // Nothing escapes the window's event: shown as reportSaveFailure() says.
-            reportSaveFailure(m_window, std::current_exception());
+            reportSaveFailure(std::current_exception());
         }
     }
+}
+
+void TFormPlacement::reportSaveFailure(std::exception_ptr error)
+{
+    std::string text; // only a failure to write the file repeats for every window
+    try {
+        std::rethrow_exception(error);
+    } catch (const EIniFileException& e) {
+        text = e.what();
+    } catch (...) {
+        // Any other error (out of memory too) is shown each time.
+    }
+    const auto now = std::chrono::steady_clock::now();
+    TSaveFailures& failures = *Failures;
+    const bool repeated = !text.empty() && text == failures.lastText && now - failures.lastAt < kSameFailure;
+    failures.lastText = text;
+    failures.lastAt = now;
+    if (!repeated)
+        m_window.HandleException(error);
 }
 
 void TFormPlacement::destroyHook()
@@ -163,7 +150,7 @@ void TFormPlacement::destroyHook()
             SaveToIni();
         } catch (...) {
             // Nothing escapes the window's event: shown as reportSaveFailure() says.
-            reportSaveFailure(m_window, std::current_exception());
+            reportSaveFailure(std::current_exception());
         }
         m_destroying = false;
     }
@@ -183,9 +170,9 @@ void TFormPlacement::LoadFromIni()
 {
     m_saved = false;
     {
-        // Taken before the read: a change in between makes the next FollowFile() read once more.
-        FileStamp = platform::ProfileFileStamp(IniFileName.c_str());
-        IniSession session(m_ini, IniFileName);
+        TIniFile ini(IniFileName);
+        const IniScope scope(m_ini, ini);
+        FileVersion = ini.Version();
         if (m_ini->ReadInteger(IniSection, kFormVersion, 0) >= Version)
             RestorePlacement();
         m_restored = true;
@@ -196,7 +183,6 @@ void TFormPlacement::LoadFromIni()
               std::string(kPixelsPerInch), std::string(kMinMaxPos), kMinMaxPos + suffix,
               std::string(kNormPos), kNormPos + suffix, std::string(kVisible)})
             RememberIniValue(IniSection, key);
-        session.release();
     }
 
     // Reset the maximized position to the one that fits the window's frame.
@@ -233,19 +219,37 @@ void TFormPlacement::SaveToIni()
         return;
     // Until this save has reached the disk, the window holds state that is newer than the file.
     m_unwritten = true;
-    m_pending.clear();
-    IniSession session(m_ini, IniFileName);
-    WriteChangedString(IniSection, kFormVersion, std::to_string(Version));
-    SavePlacement();
-    // The file is written out here; only a save that reached the disk counts as done.
-    session.release();
-    // A write by another program between the flush and this query goes unseen until the file
-    // changes again; the next save still merges with it.
-    FileStamp = platform::ProfileFileStamp(IniFileName.c_str());
-    SaveWritten();
+    // One transaction: the window's changes are applied to the file as it is under the lock, and
+    // applied again should the file change before it is replaced.
+    TSaveFailures& failures = *Failures;
+    const auto now = std::chrono::steady_clock::now();
+    const bool waitedInVain = failures.lockBusy && now - failures.lockBusyAt < kSameFailure;
+    bool lockBusy = false;
+    const auto apply = [this](TIniFile& ini) {
+        const IniScope scope(m_ini, ini);
+        m_pending.clear();
+        WriteChangedString(IniSection, kFormVersion, std::to_string(Version));
+        SavePlacement();
+    };
+    std::optional<TIniFile> written;
+    try {
+        written.emplace(
+            ChangeIniFile(IniFileName, waitedInVain ? kSaveLockTry : kSaveLockWait, apply, &lockBusy));
+    } catch (const EIniFileException&) {
+        if (lockBusy && !waitedInVain)
+            failures.lockBusyAt = now;
+        failures.lockBusy = lockBusy;
+        throw;
+    }
+    failures.lockBusy = false;
+    {
+        const IniScope scope(m_ini, *written);
+        FileVersion = written->Version();
+        SaveWritten();
+    }
     m_unwritten = false;
     m_saved = true;
-    g_lastFailure.clear();
+    failures.lastText.clear();
 }
 
 void TFormPlacement::SaveWritten()
@@ -272,7 +276,7 @@ void TFormPlacement::WriteChangedString(const std::string& section, const std::s
     const auto known = m_known.find(folded);
     if (known != m_known.end() && known->second == value)
         return;
-    WriteIniString(section, key, value);
+    m_ini->WriteString(section, key, QuotedForIni(value));
     m_pending[folded] = value;
 }
 
@@ -280,7 +284,10 @@ void TFormPlacement::SavePlacement()
 {
     if (OptionState || OptionPosition) {
         WriteWindowPlacement();
-        WriteChangedString(IniSection, kVisible, m_destroying ? "1" : "0");
+        // "Visible" only says how the last save came about: a placement that did not change is
+        // not written again for it.
+        if (!m_pending.empty())
+            WriteChangedString(IniSection, kVisible, m_destroying ? "1" : "0");
     }
 }
 
@@ -394,10 +401,7 @@ std::string TFormPlacement::ReadIniString(const std::string& section, const std:
 {
     if (m_ini)
         return m_ini->ReadString(section, key, def);
-    TIniFile ini(IniFileName);
-    std::string value = ini.ReadString(section, key, def);
-    ini.Release();
-    return value;
+    return TIniFile(IniFileName).ReadString(section, key, def);
 }
 
 std::string TFormPlacement::QuotedForIni(const std::string& value)
@@ -421,9 +425,7 @@ void TFormPlacement::WriteIniString(const std::string& section, const std::strin
         m_ini->WriteString(section, key, text);
         return;
     }
-    TIniFile ini(IniFileName);
-    ini.WriteString(section, key, text);
-    ini.Release();
+    ChangeIniFile(IniFileName, kSaveLockWait, [&](TIniFile& ini) { ini.WriteString(section, key, text); });
 }
 
 // TFormStorage
@@ -490,20 +492,7 @@ void TFormStorage::forEachList(const std::function<void(TValueListStrings&, cons
 void TFormStorage::SaveWritten()
 {
     TFormPlacement::SaveWritten();
-    forEachList([this](TValueListStrings& strings, const std::string& section) {
-        ListState& state = m_lists[section];
-        if (!state.pending) {
-            // The list was not read: what the file holds of it comes in at the next follow.
-            FileStamp.clear();
-            return;
-        }
-        // What the file took in from others comes into the window too.
-        if (state.pendingLines)
-            strings.Assign(std::move(*state.pendingLines));
-        state.base = std::move(state.pending);
-        state.pending.reset();
-        state.pendingLines.reset();
-    });
+    takeInFile(TakeIn::Saved);
 }
 
 int TFormStorage::storedCount(const std::string& section)
@@ -551,70 +540,73 @@ void TFormStorage::writeList(const std::string& section, const std::vector<std::
 void TFormStorage::SaveProperties()
 {
     forEachList([this](TValueListStrings& strings, const std::string& section) {
-        ListState& state = m_lists[section];
+        const ListState& state = m_lists[section];
         const std::vector<std::string>& ours = strings.Lines();
-        // A list the operator did not change leaves the file's as it is, whatever that is now; a file
-        // without one gets the window's.
-        if (state.base && state.base->Matches(ours) && storedCount(section) > 0)
+        // The file's list as it is now, under the lock.
+        const std::optional<TableDigest> theirs = readDigest(section);
+        // A list the operator did not change leaves the file's as it is, whatever that is now, also
+        // none; only a file that never had one gets the window's (the first run).
+        if (state.base && state.base->Matches(ours)) {
+            if (!theirs && !state.fromFile)
+                writeList(section, ours);
             return;
-        // Without a list in the file, one this window never read, or one unchanged since, the
-        // window's list is the table; else the two are merged.
-        const std::optional<TableDigest> theirs = state.base ? readDigest(section) : std::nullopt;
-        if (theirs && !(*theirs == *state.base)) {
-            std::vector<std::string> merged = MergeTables(*state.base, ours, *readList(section));
-            writeList(section, merged);
-            state.pending = TableDigest::Of(merged);
-            if (merged != ours)
-                state.pendingLines = std::move(merged);
-        } else {
-            writeList(section, ours);
-            state.pending = TableDigest::Of(ours);
         }
+        if (theirs && theirs->Matches(ours))
+            return;
+        // The operator's edits, taken against the list the window last read, applied to the file's.
+        if (state.base && theirs && !(*theirs == *state.base))
+            writeList(section, MergeTables(*state.base, ours, *readList(section)));
+        else
+            writeList(section, ours);
     });
 }
 
-void TFormStorage::takeInFile(bool merge)
+void TFormStorage::takeInFile(TakeIn how)
 {
-    forEachList([this, merge](TValueListStrings& strings, const std::string& section) {
-        std::optional<std::vector<std::string>> theirs = readList(section);
+    forEachList([this, how](TValueListStrings& strings, const std::string& section) {
+        std::optional<TableDigest> theirs = readDigest(section);
         ListState& state = m_lists[section];
-        // A file without the list leaves the window's as it is, and what the operator changes of it
-        // from now on is what a save merges with a list the file may have by then.
+        // A file without the list leaves the window's as it is; what the operator changes of it from
+        // then on is what a save merges with a list the file may have by then.
         if (!theirs) {
-            if (!state.base)
+            if (!state.base || how != TakeIn::Follow) {
                 state.base = TableDigest::Of(strings.Lines());
+                state.fromFile = state.fromFile && how == TakeIn::Saved;
+            }
             return;
         }
-        TableDigest digest = TableDigest::Of(*theirs);
+        const bool merge = how == TakeIn::Follow || (how == TakeIn::Restore && Unwritten());
         if (merge && state.base && !state.base->Matches(strings.Lines())) {
-            std::vector<std::string> merged = MergeTables(*state.base, strings.Lines(), *theirs);
+            // Edits the file has not received yet (a save that failed, or one still to come) stay.
+            std::vector<std::string> merged = MergeTables(*state.base, strings.Lines(), *readList(section));
             if (merged != strings.Lines())
                 strings.Assign(std::move(merged));
-        } else if (!merge || !digest.Matches(strings.Lines())) {
-            strings.Assign(std::move(*theirs));
+        } else if (!theirs->Matches(strings.Lines())) {
+            strings.Assign(std::move(*readList(section)));
         }
-        state.base = std::move(digest);
+        state.base = std::move(theirs);
+        state.fromFile = true;
     });
 }
 
 void TFormStorage::RestoreProperties()
 {
-    // After a save that failed, the lists hold edits the file never received: the older values of
-    // the file must not replace them. The next save that succeeds merges them with the file.
-    if (!Unwritten())
-        takeInFile(false);
+    takeInFile(TakeIn::Restore);
 }
 
 void TFormStorage::FollowFile()
 {
     // An open window is never changed under the operator's hands: it merges when it closes.
-    if (!Active || !Restored() || Unwritten() || m_window.Visible())
+    if (!Active || !Restored() || m_window.Visible())
         return;
-    const std::string stamp = platform::ProfileFileStamp(IniFileName.c_str());
-    if (stamp == FileStamp)
+    if (platform::ProfileStampOf(IniFileName) == FileVersion.stamp && platform::StampSettled(FileVersion))
         return;
-    IniSession session(m_ini, IniFileName);
-    takeInFile(true);
-    session.release(); // reading never writes, so this cannot fail
-    FileStamp = stamp;
+    // The stamp moved, or cannot tell: compare what the file holds.
+    TIniFile ini(IniFileName);
+    const bool same = ini.Version().stamp == FileVersion.stamp && ini.Version().hash == FileVersion.hash;
+    FileVersion = ini.Version();
+    if (same)
+        return;
+    const IniScope scope(m_ini, ini);
+    takeInFile(TakeIn::Follow);
 }

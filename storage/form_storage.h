@@ -3,6 +3,9 @@
 #include "storage/form_window.h"
 #include "storage/table_merge.h"
 
+#include "platform/profile_file.h"
+
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,6 +14,17 @@
 #include <vector>
 
 class TIniFile;
+
+// What the saves of a panel's windows remember of their failures, so that one close costs one wait
+// for a lock another program holds and shows one message, however many windows it saves. The
+// windows of one panel share one; a free lock is always taken.
+struct TSaveFailures
+{
+    std::string lastText; // the last failure shown, and when
+    std::chrono::steady_clock::time_point lastAt;
+    std::chrono::steady_clock::time_point lockBusyAt; // when a save last waited in vain for the lock
+    bool lockBusy = false;
+};
 
 // Keeps a window's placement in one section of an INI file and puts it back when the window is shown
 // in a later run. It hooks the window's show, close-query and destroy events when it is constructed
@@ -31,11 +45,14 @@ public:
     bool OptionState = true;    // fpState
     bool OptionPosition = true; // fpPosition
     // fpActiveControl (the focused control) has no effect here.
+    // Shared with the other windows of the panel (see TSaveFailures).
+    std::shared_ptr<TSaveFailures> Failures = std::make_shared<TSaveFailures>();
 
     void LoadFromIni();
     void SaveToIni();
 
-    // Any section of the file; uses the open INI object during a restore or save, else a temporary one.
+    // Any section of the file, during a restore or save (the file as that one read it); outside one
+    // a read reads the file, and a write is a transaction of its own.
     std::string ReadIniString(const std::string& section, const std::string& key, const std::string& def);
     void WriteIniString(const std::string& section, const std::string& key, const std::string& value);
 
@@ -60,9 +77,8 @@ protected:
     // Remembers what the file holds under `key` now, as the value the window last read.
     void RememberIniValue(const std::string& section, const std::string& key);
 
-    // What identified the file on disk when this window last read or wrote it (see
-    // platform::ProfileFileStamp()).
-    std::string FileStamp;
+    // The file as this window last read or wrote it.
+    platform::ProfileVersion FileVersion;
 
     void ReadWindowPlacement(bool loadState, bool loadPosition);
     void WriteWindowPlacement();
@@ -72,10 +88,16 @@ protected:
     IFormWindow& m_window;
     TIniFile* m_ini = nullptr; // only during one restore or save
 
+    // How long a save waits for another program's save of the file; right after a save waited in
+    // vain, the next ones only try.
+    static constexpr std::chrono::milliseconds kSaveLockWait{5000};
+    static constexpr std::chrono::milliseconds kSaveLockTry{100};
+
 private:
     void showHook();
     void closeQueryHook(bool& canClose);
     void destroyHook();
+    void reportSaveFailure(std::exception_ptr error);
 
     TNotifyEvent m_savedOnShow;
     TCloseQueryEvent m_savedOnCloseQuery;
@@ -102,8 +124,10 @@ public:
     void SetStoredProps(std::vector<std::string> props);
 
     // Takes in what changed in the file since this window last read or wrote it, when it changed:
-    // one status query of the file, and a read only when its stamp moved. The stored lists are merged
-    // (see MergeTables()), so what the operator changed and has not saved yet stays.
+    // one status query of the file, and a read only when its stamp moved or cannot tell (a file
+    // written within the file system's time granularity of the last read). It never waits for a
+    // lock. The stored lists are merged (see MergeTables()), so what the operator changed and has
+    // not saved yet stays, also after a save that failed.
     void FollowFile();
 
 protected:
@@ -124,10 +148,7 @@ private:
     struct ListState
     {
         std::optional<TableDigest> base; // nothing until the list was read or written
-        // What a save writes, until it succeeds: its digest, and the lines when they differ from
-        // the window's (a merge).
-        std::optional<TableDigest> pending;
-        std::optional<std::vector<std::string>> pendingLines;
+        bool fromFile = false;           // the base is the file's list, not the window's own
     };
     // The number of lines the file holds under `section`, or 0 when it holds no list (no positive
     // "Count", or one beyond any real table).
@@ -139,9 +160,14 @@ private:
     void writeList(const std::string& section, const std::vector<std::string>& lines);
     // Calls `visit` with each stored list the window has and the section that keeps it.
     void forEachList(const std::function<void(TValueListStrings&, const std::string&)>& visit);
-    // Takes in the lists the file holds now: in place of the window's, or merged with them (see
-    // FollowFile()).
-    void takeInFile(bool merge);
+    enum class TakeIn
+    {
+        Restore, // the file's lists replace the window's
+        Follow,  // merged with what the operator changed (see FollowFile())
+        Saved    // the lists a save left in the file
+    };
+    // Takes in the lists the file holds now.
+    void takeInFile(TakeIn how);
 
     std::vector<std::string> m_storedProps;
     std::map<std::string, ListState> m_lists;

@@ -1,7 +1,7 @@
 #include "storage/ini_file.h"
 
 #include "core/exceptions.h"
-#include "platform/profile.h"
+#include "platform/blanks.h"
 
 #include <charconv>
 #include <cstdint>
@@ -16,6 +16,9 @@ std::string writeFailedMessage(const std::string& file)
     const std::size_t at = format.find("%s");
     return format.substr(0, at) + file + format.substr(at + 2);
 }
+
+// How often a save begins again when the file changed between its read and its write.
+constexpr int kTransactionTries = 8;
 
 } // namespace
 
@@ -44,34 +47,42 @@ int IniTextToInt(const std::string& text, int def)
     return value;
 }
 
-TIniFile::TIniFile(std::string fileName) : m_fileName(std::move(fileName)) {}
-
-TIniFile::~TIniFile()
+TIniFile::TIniFile(std::string fileName) : m_fileName(std::move(fileName))
 {
-    if (!m_released)
-        platform::WritePrivateProfileStringA(nullptr, nullptr, nullptr, m_fileName.c_str());
+    std::string content;
+    if (platform::ReadProfile(m_fileName, content, m_version))
+        m_doc = platform::IniDocument(std::move(content));
 }
 
-void TIniFile::fail() const
+TIniFile::TIniFile(std::string fileName, std::string content, const platform::ProfileVersion& version)
+    : m_fileName(std::move(fileName)), m_doc(std::move(content)), m_version(version)
+{}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& def) const
 {
-    throw EIniFileException(writeFailedMessage(m_fileName));
+    const std::optional<std::string_view> value = m_doc.value(section, key);
+    if (value)
+        return std::string(*value);
+    std::string fallback = def;
+    while (!fallback.empty() && isBlank(fallback.back()))
+        fallback.pop_back();
+    return fallback;
 }
 
-std::string TIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def)
+bool TIniFile::HasKey(const std::string& section, const std::string& key) const
 {
-    return platform::GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), m_fileName.c_str());
+    return m_doc.value(section, key).has_value();
 }
 
-int TIniFile::ReadInteger(const std::string& section, const std::string& key, int def)
+int TIniFile::ReadInteger(const std::string& section, const std::string& key, int def) const
 {
     return IniTextToInt(ReadString(section, key, ""), def);
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
-    if (!platform::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                              m_fileName.c_str()))
-        fail();
+    m_doc.setValue(section, key, value);
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value)
@@ -86,15 +97,37 @@ void TIniFile::WriteBool(const std::string& section, const std::string& key, boo
 
 void TIniFile::EraseSection(const std::string& section)
 {
-    if (!platform::WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, m_fileName.c_str()))
-        fail();
+    m_doc.removeSection(section);
 }
 
-void TIniFile::Release()
+TIniFile ChangeIniFile(const std::string& fileName, std::chrono::milliseconds lockWait,
+                       const std::function<void(TIniFile&)>& apply, bool* lockBusy)
 {
-    if (m_released)
-        return;
-    m_released = true;
-    if (!platform::WritePrivateProfileStringA(nullptr, nullptr, nullptr, m_fileName.c_str()))
-        fail();
+    if (lockBusy)
+        *lockBusy = false;
+    for (int attempt = 0; attempt < kTransactionTries; ++attempt) {
+        platform::ProfileTransaction transaction(fileName);
+        const platform::ProfileResult begun = transaction.Begin(lockWait);
+        if (lockBusy)
+            *lockBusy = begun == platform::ProfileResult::Busy;
+        if (begun != platform::ProfileResult::Done)
+            break;
+        const std::uint64_t readHash = platform::ProfileHash(transaction.Content());
+        TIniFile ini(fileName, transaction.TakeContent(), {});
+        apply(ini);
+        if (!ini.Changed()) {
+            ini.m_version.stamp = platform::ProfileStampOf(fileName);
+            ini.m_version.hash = readHash;
+            return ini;
+        }
+        const std::string text = ini.m_doc.text();
+        if (text.size() > static_cast<std::size_t>(platform::kMaxProfileFileSize))
+            break;
+        const platform::ProfileResult result = transaction.Commit(text, ini.m_version);
+        if (result == platform::ProfileResult::Done)
+            return ini;
+        if (result != platform::ProfileResult::Changed)
+            break;
+    }
+    throw EIniFileException(writeFailedMessage(fileName));
 }

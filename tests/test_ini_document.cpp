@@ -1,6 +1,9 @@
 #include "platform/ini_document.h"
+#include "platform/profile_journal.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -117,19 +120,36 @@ TEST(IniDocument, ReadsFollowWrites)
     EXPECT_FALSE(doc.value("t", "Item0"));
 }
 
-// Another process changed the file meanwhile: the same writes land on its content.
-TEST(IniDocument, RebaseAppliesTheWritesAgain)
+// A save that writes through the file and is killed at any step leaves bytes that still mean the
+// old or the new content, whichever step it reached.
+TEST(ProfileJournal, KilledWriteThroughMeansOldOrNew)
 {
-    platform::IniDocument doc{std::string("[a]\r\nx=1\r\n")};
-    apply(doc, {{"b", "y", "2"}, {"a", "x", nullptr}, {"c", nullptr, nullptr}});
-    doc.rebase("[a]\r\nx=1\r\nz=3\r\n[c]\r\nold=1\r\n; kept\r\n");
-    EXPECT_TRUE(doc.changed());
-    EXPECT_EQ(doc.text(), "[a]\r\nz=3\r\n; kept\r\n[b]\r\ny=2\r\n");
-
-    platform::IniDocument same{std::string("[a]\r\nx=1\r\n")};
-    same.setValue("a", "x", "2");
-    same.rebase("[a]\r\nx=2\r\n");
-    EXPECT_FALSE(same.changed());
+    const std::string old = "[a]\r\nx=1\r\n";
+    const std::string next = "[a]\r\nx=22222\r\n";
+    const std::uint64_t at = std::max(old.size(), next.size());
+    const std::string record = platform::JournalRecord(next, old.size(), at);
+    const std::string gap(at - old.size(), '\0');
+    const struct
+    {
+        const char* step;
+        std::string bytes;
+        platform::JournalState::Kind kind;
+        std::string meaning;
+    } cases[] = {
+        {"a plain file", old, platform::JournalState::None, old},
+        {"the record half written", old + gap + record.substr(0, record.size() / 2),
+         platform::JournalState::Started, old},
+        {"the record written", old + gap + record, platform::JournalState::Written, next},
+        {"the new content half written", next.substr(0, 7) + old.substr(7) + gap + record,
+         platform::JournalState::Written, next},
+        {"the record's hash damaged", old + gap + record.substr(0, record.size() - 1) + "?",
+         platform::JournalState::Started, old},
+    };
+    for (const auto& c : cases) {
+        const platform::JournalState state = platform::DecodeJournal(c.bytes);
+        EXPECT_EQ(state.kind, c.kind) << c.step;
+        EXPECT_EQ(state.content, c.meaning) << c.step;
+    }
 }
 
 TEST(IniDocument, StreamsInPiecesAndStopsWhenRefused)
