@@ -15,4 +15,7 @@ if(NOT WIN32)
     target_link_libraries(profile_save_helper PRIVATE ventiro_storage ventiro_test_support)
     target_compile_definitions(test_storage_faults PRIVATE VENTIRO_SAVE_HELPER="$<TARGET_FILE:profile_save_helper>")
     add_dependencies(test_storage_faults profile_save_helper)
+    # Stations on one file through a network share: an OpenSSH server and sshfs mounts of its own.
+    ventiro_add_test(NAME test_network_share SOURCES test_network_share.cpp
+                     LIBS ventiro_storage ventiro_test_support TIMEOUT 300)
 endif()
