@@ -78,12 +78,19 @@ int openModal(const std::function<void()>& whileOpen)
     return Einstellungen_Form1->ShowModal();
 }
 
+// The grid's line editor, which exists once the window has been shown.
+QLineEdit* inplaceEditor()
+{
+    return Einstellungen_Form1->Verknuepfungseditor->findChild<QLineEdit*>("InplaceEditor");
+}
+
 void typeAtEndOf(const std::string& key, const QString& text)
 {
     TValueListEditor* editor = Einstellungen_Form1->Verknuepfungseditor;
     int row = 0;
     ASSERT_TRUE(FindKeyRow(editor->Strings(), key, row));
-    auto* line = editor->findChild<QLineEdit*>("InplaceEditor");
+    QLineEdit* line = inplaceEditor();
+    ASSERT_NE(line, nullptr);
     QTest::keyClick(line, Qt::Key_Up, Qt::ControlModifier);
     for (int r = 1; r < row; ++r)
         QTest::keyClick(line, Qt::Key_Down);
@@ -224,14 +231,17 @@ TEST_F(SettingsWindow, GridEditMenuSpeaksGermanWhereQtsTranslationsAreInstalled)
 {
     if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
         GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";
-    std::unique_ptr<QMenu> menu(
-        Einstellungen_Form1->Verknuepfungseditor->findChild<QLineEdit*>("InplaceEditor")
-            ->createStandardContextMenu());
+    // The line editor is there once the window is open, also when this test runs first.
     QStringList texts;
-    for (const QAction* action : menu->actions()) {
-        if (!action->isSeparator())
-            texts << action->text().section('\t', 0, 0);
-    }
+    openModal([&texts] {
+        QLineEdit* line = inplaceEditor();
+        ASSERT_NE(line, nullptr);
+        const std::unique_ptr<QMenu> menu(line->createStandardContextMenu());
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator())
+                texts << action->text().section('\t', 0, 0);
+        }
+    });
     EXPECT_EQ(texts.join('|'),
               QString::fromUtf8("&Rückgängig|Wieder&herstellen|&Ausschneiden|&Kopieren|Einf&ügen|"
                                 "Löschen|Alles auswählen"));
