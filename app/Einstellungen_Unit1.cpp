@@ -107,8 +107,7 @@ bool TEinstellungen_Form1::event(QEvent* event)
 
 void TEinstellungen_Form1::FormCreate()
 {
-    FormStorage1->IniFileName = PanelIniFileName();
-    FormStorage1->Active = !FormStorage1->IniFileName.empty();
+    UsePanelIniFile(*FormStorage1);
 }
 
 void TEinstellungen_Form1::SchliessenExecute()

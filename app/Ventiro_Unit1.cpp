@@ -10,7 +10,6 @@
 #include "toolkit/ansi.h"
 #include "toolkit/application.h"
 #include "toolkit/image_list.h"
-#include "toolkit/message_dialog.h"
 #include "toolkit/services.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
@@ -22,7 +21,6 @@
 #include <QResizeEvent>
 
 #include <algorithm>
-#include <string_view>
 
 TVentiro_Form1* Ventiro_Form1 = nullptr;
 
@@ -119,16 +117,20 @@ std::string PanelIniFileName()
         const std::string folder = platform::ExecutableFolder();
         std::string file = platform::ConfigFileLocation(folder, "Ventiro.ini");
         if (folder.empty()) {
-            const std::string unspellable = "Der Name des Programmordners l\xE4sst sich im Zeichensatz der "
-                                            "INI-Datei nicht schreiben.\r";
-            ShowMessage(unspellable +
-                        (file.empty() ? std::string("Fenster und Verkn\xFCpfungen werden nicht "
-                                                    "gespeichert.")
-                                      : "Fenster und Verkn\xFCpfungen werden in " + file + " gespeichert."));
+            const std::string kept = file.empty() ? std::string("nicht") : "in " + file;
+            Services().showMessage("Der Name des Programmordners l\xE4sst sich im Zeichensatz der INI-Datei "
+                                   "nicht schreiben.\rFenster und Verkn\xFCpfungen werden " +
+                                   kept + " gespeichert.");
         }
         return file;
     }();
     return name;
+}
+
+void UsePanelIniFile(TFormStorage& storage)
+{
+    storage.IniFileName = PanelIniFileName();
+    storage.Active = !storage.IniFileName.empty();
 }
 
 void LaunchProgram(const std::string& key, int showIndex)
@@ -242,8 +244,7 @@ void TVentiro_Form1::resizeEvent(QResizeEvent* event)
 
 void TVentiro_Form1::FormCreate()
 {
-    FormStorage1->IniFileName = PanelIniFileName();
-    FormStorage1->Active = !FormStorage1->IniFileName.empty();
+    UsePanelIniFile(*FormStorage1);
 }
 
 void TVentiro_Form1::FormShow()
@@ -256,12 +257,17 @@ void TVentiro_Form1::FormShow()
 
 void TVentiro_Form1::execute(const PanelButton& button)
 {
-    if (button.launchKey != nullptr)
+    switch (button.deed) {
+    case PanelDeed::Launch:
         LaunchProgram(button.launchKey, kShowIndexNormal);
-    else if (button.action == std::string_view("Schliessen"))
-        SchliessenExecute();
-    else if (button.action == std::string_view("Einstellungen"))
+        break;
+    case PanelDeed::OpenSettings:
         EinstellungenExecute();
+        break;
+    case PanelDeed::CloseWindow:
+        SchliessenExecute();
+        break;
+    }
 }
 
 void TVentiro_Form1::launch(const char* action)

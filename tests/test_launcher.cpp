@@ -193,6 +193,12 @@ TEST(LaunchFromTable, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
     EXPECT_EQ(messages[1],
               std::string("Verzeichnis: D:\\NEU\\\rProgramm: TOOL.EXE \rParameter: X\r\r") + ErrorText(0));
     EXPECT_EQ(messages[2], "Verzeichnis: D:\\NEU\\\rProgramm: TOOL.EXE \rParameter: X\r\r");
+
+    // Without a shell open nothing is started and nothing is shown.
+    services.shellOpen = nullptr;
+    LaunchFromTable(table, "Farben", 9, services);
+    EXPECT_EQ(calls.size(), 6u);
+    EXPECT_EQ(messages.size(), 3u);
 }
 
 } // namespace

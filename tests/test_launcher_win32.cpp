@@ -35,6 +35,7 @@ protected:
     {
         LaunchServices services;
         services.showMessage = [this](const std::string& m) { messages.push_back(m); };
+        services.shellOpen = platform::ShellExecuteA;
         LaunchFromTable(TValueListStrings({"Tool=" + entry}), "TOOL", 9, services);
     }
 };
