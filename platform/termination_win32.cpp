@@ -2,12 +2,23 @@
 
 namespace platform {
 
-int WatchTerminationRequests()
+// WM_CLOSE, WM_QUERYENDSESSION and WM_ENDSESSION reach the windows themselves, and the started
+// programs are no children to reap.
+int SignalDescriptor()
 {
-    // WM_CLOSE, WM_QUERYENDSESSION and WM_ENDSESSION reach the windows themselves.
     return -1;
 }
 
-void TakeTerminationRequests() {}
+void PostSignal(int) {}
+
+int WatchTerminationRequests()
+{
+    return -1;
+}
+
+bool TakeSignals()
+{
+    return false;
+}
 
 } // namespace platform

@@ -1,4 +1,5 @@
 #include "platform/shell.h"
+#include "platform/termination.h"
 #include "toolkit/application.h"
 
 #include "tests/support/application.h"
@@ -198,7 +199,7 @@ TEST(Application, IconIsTheProgramIconOfThirtyTwoPixels)
 TEST(Application, TheEventLoopReapsStartedPrograms)
 {
     app();
-    if (platform::StartedProgramsEndedDescriptor() < 0)
+    if (platform::SignalDescriptor() < 0)
         GTEST_SKIP() << "Started programs are no children of the panel here.";
     QTemporaryDir dir;
     QFile pid(dir.filePath(QStringLiteral("pid")));

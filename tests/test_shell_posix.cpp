@@ -1,4 +1,5 @@
 #include "launch_test_support_posix.h"
+#include "platform/path_list.h"
 #include "platform/shell.h"
 
 #include <gtest/gtest.h>
@@ -386,6 +387,15 @@ TEST_F(Shell, ReapsWhatItStartedAndNoOtherChild)
     ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(other), &info, WEXITED | WNOWAIT), 0);
     EXPECT_TRUE(noChildLeft(std::stoi(rec->session))); // the program leads a session of its own
     EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), other);
+}
+
+TEST(SplitPathList, KeepsEveryEntryInOrderEmptyOnesToo)
+{
+    using List = std::vector<std::string>;
+    EXPECT_EQ(platform::SplitPathList("/usr/bin:/bin"), (List{"/usr/bin", "/bin"}));
+    EXPECT_EQ(platform::SplitPathList("::/bin:"), (List{"", "", "/bin", ""}));
+    EXPECT_EQ(platform::SplitPathList(""), List{""});
+    EXPECT_EQ(platform::SplitPathList("xcb:1;wayland", ';'), (List{"xcb:1", "wayland"}));
 }
 
 } // namespace
