@@ -10,11 +10,11 @@
 #include "toolkit/ansi.h"
 #include "toolkit/application.h"
 #include "toolkit/image_list.h"
+#include "toolkit/panel_style.h"
 #include "toolkit/services.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -82,19 +82,10 @@ QFont PanelFont()
     // millisecond at start-up) before it tried the next name. Only outline faces count: the designed
     // face is a bitmap font on Windows, with a few sizes only; Windows has its outline twin,
     // "Microsoft Sans Serif".
-    static const QStringList families = [] {
-        const QStringList faces = {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                                   QStringLiteral("DejaVu Sans")};
-        const QStringList installed = QFontDatabase::families();
-        for (const QString& face : faces) {
-            if (installed.contains(face, Qt::CaseInsensitive) && QFontDatabase::isSmoothlyScalable(face))
-                return QStringList{face};
-        }
-        return faces;
-    }();
+    static const QString face = InstalledOutlineFace(
+        {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans"});
     QFont font;
-    font.setFamilies(families);
+    font.setFamilies({face.isEmpty() ? QStringLiteral("MS Sans Serif") : face});
     font.setPixelSize(11);
     // Every text of the panel is Windows-1252, which each of these fonts covers: no search for
     // fallback fonts per script (it would cost the start-up several milliseconds).

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace {
 
@@ -182,6 +183,12 @@ TEST(Application, ApplicationErrorTextNamesClassProgramAndMessage)
               "Exception EInvalidOperation" + module + "Fenster nicht erstellt.\r\n");
     EXPECT_EQ(ApplicationErrorText("Exception", "Ende."), "Exception Exception" + module + "Ende.\r\n");
     EXPECT_EQ(ApplicationErrorText("unknown", ""), "Exception unknown" + module + "\r\n");
+    // An error in flight is sorted into its class and message.
+    EXPECT_EQ(ApplicationErrorText(std::make_exception_ptr(EIniFileException("Unable to write to x"))),
+              "Exception EIniFileException" + module + "Unable to write to x.\r\n");
+    EXPECT_EQ(ApplicationErrorText(std::make_exception_ptr(std::runtime_error("kaputt"))),
+              "Exception std::runtime_error" + module + "kaputt.\r\n");
+    EXPECT_EQ(ApplicationErrorText(std::make_exception_ptr(42)), "Exception unknown" + module + "\r\n");
     EXPECT_TRUE(module.starts_with(" in module test_application"));
 }
 
