@@ -248,17 +248,12 @@ void TVentiro_Form1::FormShow()
 
 void TVentiro_Form1::execute(const PanelButton& button)
 {
-    switch (button.deed) {
-    case PanelDeed::Launch:
+    if (button.deed == PanelDeed::Launch)
         LaunchProgram(button.launchKey, kShowIndexNormal);
-        break;
-    case PanelDeed::OpenSettings:
+    else if (button.deed == PanelDeed::OpenSettings)
         EinstellungenExecute();
-        break;
-    case PanelDeed::CloseWindow:
+    else
         SchliessenExecute();
-        break;
-    }
 }
 
 void TVentiro_Form1::launch(const char* action)

@@ -7,8 +7,7 @@
 
 namespace platform {
 
-// The entries of a list such as PATH (separated by ':') or QT_QPA_PLATFORM (by ';'), in order. An
-// empty entry is kept: PATH reads it as the working folder, other lists skip it.
+// The entries of a list such as PATH (':') or QT_QPA_PLATFORM (';'), in order, empty ones included.
 inline std::vector<std::string> SplitPathList(std::string_view list, char separator = ':')
 {
     std::vector<std::string> entries;

@@ -30,10 +30,8 @@ void setHandler(void (*handler)(int))
 int SignalDescriptor()
 {
     std::call_once(g_pipeOnce, [] {
-        if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) // leaves both -1
             std::perror("ventiro: signals are not handled");
-            g_pipe[0] = g_pipe[1] = -1;
-        }
     });
     return g_pipe[0];
 }

@@ -2,8 +2,7 @@
 
 namespace platform {
 
-// WM_CLOSE, WM_QUERYENDSESSION and WM_ENDSESSION reach the windows themselves, and the started
-// programs are no children to reap.
+// WM_CLOSE, WM_QUERYENDSESSION and WM_ENDSESSION reach the windows themselves.
 int SignalDescriptor()
 {
     return -1;
