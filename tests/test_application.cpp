@@ -1,4 +1,5 @@
 #include "platform/shell.h"
+#include "platform/shell_codes.h"
 #include "platform/termination.h"
 #include "toolkit/application.h"
 
@@ -211,7 +212,8 @@ TEST(Application, TheEventLoopReapsStartedPrograms)
     QTemporaryDir dir;
     QFile pid(dir.filePath(QStringLiteral("pid")));
     const std::string command = "-c \"echo $$ > '" + pid.fileName().toStdString() + "'\"";
-    ASSERT_GT(platform::ShellExecuteA(nullptr, "open", "/bin/sh", command.c_str(), "/", 1), 32);
+    ASSERT_GT(platform::ShellExecuteA(nullptr, "open", "/bin/sh", command.c_str(), "/", 1),
+              platform::shellcode::kLastError);
     ASSERT_TRUE(QTest::qWaitFor([&] { return pid.size() > 0; }, 10000));
     ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
     const std::filesystem::path process = "/proc/" + pid.readAll().trimmed().toStdString();

@@ -5,6 +5,7 @@
 #include "launch/launcher.h"
 #include "launch_test_support.h"
 #include "platform/shell.h"
+#include "platform/shell_codes.h"
 
 #include <windows.h>
 
@@ -70,7 +71,8 @@ TEST_F(RealLaunch, MissingFileAndFolderGiveTheSameMessagesAsOnPosix)
     launch(folder.str() + "\\nope.exe");
     launch(folder.str() + "\\no such folder\\tool.exe [x]");
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0], "Verzeichnis: " + dir + "\rProgramm: NOPE.EXE\rParameter: -\r\r" + ErrorText(2));
+    EXPECT_EQ(messages[0], "Verzeichnis: " + dir + "\rProgramm: NOPE.EXE\rParameter: -\r\r" +
+                               ErrorText(platform::shellcode::kFileNotFound));
     EXPECT_EQ(messages[1], "Verzeichnis: " + dir + "NO SUCH FOLDER\\\rProgramm: TOOL.EXE \rParameter: X\r\r" +
                                ErrorText(3));
 }

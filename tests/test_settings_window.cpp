@@ -26,9 +26,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -59,14 +57,6 @@ const auto* const application = UseTestApplication<TApplication>(
         Einstellungen_Form1->FormStorage1->Active = false;
         SetServices({});
     });
-
-std::string readFile(const QString& path)
-{
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Runs the window modally; `whileOpen` runs inside the modal loop and ends with Close().
 int openModal(const std::function<void()>& whileOpen)
@@ -169,9 +159,10 @@ TEST_F(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
     EXPECT_EQ(openModal([] { typeAtEndOf("CimE", "9"); }), 2);
     EXPECT_FALSE(Einstellungen_Form1->isVisible());
     EXPECT_EQ(ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE"), original + "9");
-    EXPECT_NE(readFile(ini).find("[Einstellungenmaske.Verknuepfungseditor_Strings]"), std::string::npos);
+    EXPECT_NE(readBytes(ini.toStdString()).find("[Einstellungenmaske.Verknuepfungseditor_Strings]"),
+              std::string::npos);
     // The placement is saved by the close as well, not only at the end of the program.
-    const std::string saved = readFile(ini);
+    const std::string saved = readBytes(ini.toStdString());
     const auto section = saved.find("[Einstellungenmaske]\r\n");
     ASSERT_NE(section, std::string::npos);
     EXPECT_NE(saved.find("NormPos=", section), std::string::npos);
