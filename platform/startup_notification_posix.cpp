@@ -1,8 +1,5 @@
 #include "platform/startup_notification.h"
 
-// The start-up notification library's interface is marked as one that may still change.
-#define SN_API_NOT_YET_FROZEN 1
-#include <libsn/sn.h>
 #include <xcb/xcb.h>
 
 #include <unistd.h>
@@ -23,6 +20,18 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name)
     const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     std::free(reply);
     return atom;
+}
+
+// A value of a message, quoted: the protocol escapes '"' and '\' with a backslash.
+std::string quoted(const std::string& value)
+{
+    std::string text = "\"";
+    for (const char c : value) {
+        if (c == '"' || c == '\\')
+            text += '\\';
+        text += c;
+    }
+    return text + '"';
 }
 
 // The value of `key` in a message (`remove: ID="..."`), unquoted; empty when it is missing.
@@ -58,18 +67,17 @@ std::string valueOf(const std::string& message, const std::string& key)
 } // namespace
 
 // A connection of its own to the X server, so that the toolkit's is never asked for events it does
-// not expect. The start-up notification library writes and sends the messages over it.
+// not expect, with a window that the messages come from.
 struct StartupFeedback::Connection
 {
     xcb_connection_t* c = nullptr;
-    SnDisplay* sn = nullptr;
     xcb_window_t root = XCB_NONE;
+    xcb_window_t messenger = XCB_NONE;
     int screen = 0;
     xcb_atom_t begin = XCB_ATOM_NONE;
     xcb_atom_t more = XCB_ATOM_NONE;
     xcb_atom_t wmPid = XCB_ATOM_NONE;
-    std::map<xcb_window_t, std::string> partial;        // messages of other clients, until their end
-    std::map<std::string, SnLauncherContext*> launches; // the sequences begun here, by ID
+    std::map<xcb_window_t, std::string> partial; // messages of other clients, until their end
 
     // Opens the display named by DISPLAY; false when there is none. `events` selects the root window's
     // news.
@@ -88,7 +96,11 @@ struct StartupFeedback::Connection
         for (int i = 0; i < screen && it.rem > 1; ++i)
             xcb_screen_next(&it);
         root = it.data->root;
-        sn = sn_xcb_display_new(c, nullptr, nullptr);
+        messenger = xcb_generate_id(c);
+        const std::uint32_t overrideRedirect = 1;
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, messenger, root, -100, -100, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+                          &overrideRedirect);
         begin = internAtom(c, "_NET_STARTUP_INFO_BEGIN");
         more = internAtom(c, "_NET_STARTUP_INFO");
         wmPid = internAtom(c, "_NET_WM_PID");
@@ -104,28 +116,27 @@ struct StartupFeedback::Connection
     {
         if (c == nullptr)
             return;
-        for (const auto& [id, launch] : launches)
-            sn_launcher_context_unref(launch);
-        if (sn != nullptr)
-            sn_display_unref(sn);
         // What was sent reaches the server before the connection goes.
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         xcb_disconnect(c);
     }
 
-    // Ends a sequence begun here: `announce` sends its "remove:" message (not needed where the
-    // program sent its own).
-    void finish(const std::string& id, bool announce)
+    // One message: the first 20 bytes in a _NET_STARTUP_INFO_BEGIN event, the rest in _NET_STARTUP_INFO
+    // events, ended by a NUL byte, all sent to the root window.
+    void send(const std::string& message)
     {
-        const auto found = launches.find(id);
-        if (found == launches.end())
-            return;
-        if (announce) {
-            sn_launcher_context_complete(found->second);
-            xcb_flush(c);
+        std::string bytes = message;
+        bytes.push_back('\0');
+        for (std::size_t at = 0; at < bytes.size(); at += 20) {
+            xcb_client_message_event_t event{};
+            event.response_type = XCB_CLIENT_MESSAGE;
+            event.format = 8;
+            event.window = messenger;
+            event.type = at == 0 ? begin : more;
+            std::memcpy(event.data.data8, bytes.data() + at, std::min<std::size_t>(20, bytes.size() - at));
+            xcb_send_event(c, 0, root, XCB_EVENT_MASK_PROPERTY_CHANGE, reinterpret_cast<const char*>(&event));
         }
-        sn_launcher_context_unref(found->second);
-        launches.erase(found);
+        xcb_flush(c);
     }
 
     // A window of this very process (its _NET_WM_PID), which is no started program's.
@@ -160,16 +171,15 @@ std::string StartupFeedback::Begin(const std::string& name, const std::string& b
             return std::string();
         m_connection = std::move(connection);
     }
-    Connection& k = *m_connection;
-    const std::string base = binary.substr(binary.find_last_of("/\\") + 1);
-    SnLauncherContext* launch = sn_launcher_context_new(k.sn, k.screen);
-    sn_launcher_context_set_name(launch, name.c_str());
-    sn_launcher_context_set_description(launch, name.c_str());
-    sn_launcher_context_set_binary_name(launch, base.c_str());
-    sn_launcher_context_initiate(launch, "ventiro", base.c_str(), timestamp);
-    xcb_flush(k.c);
-    const std::string id = sn_launcher_context_get_startup_id(launch);
-    k.launches[id] = launch;
+    static unsigned sequence = 0;
+    char host[256] = "localhost";
+    ::gethostname(host, sizeof host - 1);
+    const std::string id = "ventiro-" + std::to_string(::getpid()) + "-" + std::to_string(++sequence) + "-" +
+                           host + "_TIME" + std::to_string(timestamp);
+    std::string base = binary.substr(binary.find_last_of("/\\") + 1);
+    m_connection->send("new: ID=" + quoted(id) + " NAME=" + quoted(name) + " BIN=" + quoted(base) +
+                       " DESCRIPTION=" + quoted(name) +
+                       " SCREEN=" + quoted(std::to_string(m_connection->screen)));
     m_pending.push_back(id);
     return id;
 }
@@ -183,7 +193,7 @@ void StartupFeedback::End(const std::string& id)
     const std::string ended = *found;
     m_pending.erase(found);
     if (m_connection)
-        m_connection->finish(ended, true);
+        m_connection->send("remove: ID=" + quoted(ended));
     if (m_pending.empty())
         m_connection.reset();
 }
@@ -203,7 +213,8 @@ std::vector<std::string> StartupFeedback::ReadEvents()
         const std::uint8_t type = event->response_type & 0x7F;
         if (type == XCB_CLIENT_MESSAGE) {
             const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event);
-            if (message->format == 8 && (message->type == k.begin || message->type == k.more)) {
+            if (message->format == 8 && message->window != k.messenger &&
+                (message->type == k.begin || message->type == k.more)) {
                 std::string& text = k.partial[message->window];
                 if (message->type == k.begin)
                     text.clear();
@@ -218,7 +229,6 @@ std::vector<std::string> StartupFeedback::ReadEvents()
                     const auto found = std::find(m_pending.begin(), m_pending.end(), id);
                     if (!id.empty() && found != m_pending.end()) {
                         m_pending.erase(found);
-                        k.finish(id, false);
                         ended.push_back(id);
                     }
                 }
@@ -230,7 +240,7 @@ std::vector<std::string> StartupFeedback::ReadEvents()
             if (map->event == k.root && !map->override_redirect && !m_pending.empty() &&
                 !k.ownWindow(map->window)) {
                 ended.push_back(m_pending.front());
-                k.finish(m_pending.front(), true);
+                k.send("remove: ID=" + quoted(m_pending.front()));
                 m_pending.erase(m_pending.begin());
             }
         }
@@ -286,9 +296,7 @@ void EndOwnStartupSequence(const std::string& id)
     StartupFeedback::Connection k;
     if (id.empty() || !k.open(false))
         return;
-    SnLauncheeContext* launchee = sn_launchee_context_new(k.sn, k.screen, id.c_str());
-    sn_launchee_context_complete(launchee);
-    sn_launchee_context_unref(launchee);
+    k.send("remove: ID=" + quoted(id));
 }
 
 } // namespace platform
