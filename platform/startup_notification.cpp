@@ -1,5 +1,4 @@
-// What the start-up notification of both systems shares: the ID handed to the programs started next,
-// and the time an ID carries.
+// The start-up IDs, the same on both systems: the one for the programs started next, an ID's time.
 #include "platform/startup_notification.h"
 
 #include <cstdlib>

@@ -11,7 +11,7 @@ namespace platform {
 // The descriptor, readable when a signal arrived; -1 where there is nothing to watch.
 int SignalDescriptor();
 
-// Puts `signal` on the descriptor. Async-signal-safe: for signal handlers.
+// Puts `signal` on the descriptor. Async-signal-safe: for the signal handlers of POSIX.
 void PostSignal(int signal);
 
 // Starts catching the requests to end and returns SignalDescriptor(); where that is -1 the requests

@@ -8,8 +8,6 @@ int SignalDescriptor()
     return -1;
 }
 
-void PostSignal(int) {}
-
 int WatchTerminationRequests()
 {
     return -1;
