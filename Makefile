@@ -2,6 +2,8 @@
 # make test  installs what is missing, builds into build/ and runs every test
 # make test-shuffle  the same, each test program running its tests SHUFFLE_REPEAT times (3), in a
 #            new random order each time: a test that needs another one to run first shows up here
+# make test-alone  the same, each test of each program alone in a process of its own: a test that
+#            needs another one to run first, or crashes when it runs first, shows up here
 # make fuzz  builds the fuzz targets with clang and runs each for FUZZ_SECONDS
 # make package  builds the Debian package $(BUILD)/ventiro_<version>_<arch>.deb
 # make tidy  builds into build/ and runs clang-tidy over the program's sources
@@ -15,7 +17,7 @@ FUZZ_SECONDS ?= 60
 SHUFFLE_REPEAT ?= 3
 WINDOWS_BUILD ?= build-windows-panel
 
-.PHONY: all deps test-deps configure build run test test-shuffle package fuzz tidy bench format clean windows-zip
+.PHONY: all deps test-deps configure build run test test-shuffle test-alone package fuzz tidy bench format clean windows-zip
 
 all: build
 
@@ -48,6 +50,10 @@ test: test-deps
 test-shuffle: test-deps
 	@$(MAKE) build
 	@cd $(BUILD) && GTEST_SHUFFLE=1 GTEST_REPEAT=$(SHUFFLE_REPEAT) ctest --output-on-failure -j $(JOBS)
+
+test-alone: test-deps
+	@$(MAKE) build
+	@bash scripts/test-each-alone $(BUILD)
 
 package: build
 	@cpack -G DEB --config $(BUILD)/CPackConfig.cmake -B $(BUILD) > $(BUILD).package.log 2>&1 || (cat $(BUILD).package.log; exit 1)

@@ -107,11 +107,7 @@ bool TEinstellungen_Form1::event(QEvent* event)
 
 void TEinstellungen_Form1::FormCreate()
 {
-    FormStorage1->IniFileName = PanelIniFileName();
-    FormStorage1->Active = !FormStorage1->IniFileName.empty();
-    // One close of the panel waits once for a held lock and reports once, for both windows.
-    if (Ventiro_Form1 && Ventiro_Form1->FormStorage1)
-        FormStorage1->Failures = Ventiro_Form1->FormStorage1->Failures;
+    UsePanelIniFile(*FormStorage1);
 }
 
 void TEinstellungen_Form1::SchliessenExecute()

@@ -10,19 +10,17 @@
 #include "toolkit/ansi.h"
 #include "toolkit/application.h"
 #include "toolkit/image_list.h"
-#include "toolkit/message_dialog.h"
+#include "toolkit/panel_style.h"
 #include "toolkit/services.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/value_list_editor.h"
 
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QResizeEvent>
 
 #include <algorithm>
-#include <string_view>
 
 TVentiro_Form1* Ventiro_Form1 = nullptr;
 
@@ -84,19 +82,10 @@ QFont PanelFont()
     // millisecond at start-up) before it tried the next name. Only outline faces count: the designed
     // face is a bitmap font on Windows, with a few sizes only; Windows has its outline twin,
     // "Microsoft Sans Serif".
-    static const QStringList families = [] {
-        const QStringList faces = {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                                   QStringLiteral("DejaVu Sans")};
-        const QStringList installed = QFontDatabase::families();
-        for (const QString& face : faces) {
-            if (installed.contains(face, Qt::CaseInsensitive) && QFontDatabase::isSmoothlyScalable(face))
-                return QStringList{face};
-        }
-        return faces;
-    }();
+    static const QString face = InstalledOutlineFace(
+        {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans"});
     QFont font;
-    font.setFamilies(families);
+    font.setFamilies({face.isEmpty() ? QStringLiteral("MS Sans Serif") : face});
     font.setPixelSize(11);
     // Every text of the panel is Windows-1252, which each of these fonts covers: no search for
     // fallback fonts per script (it would cost the start-up several milliseconds).
@@ -119,16 +108,23 @@ std::string PanelIniFileName()
         const std::string folder = platform::ExecutableFolder();
         std::string file = platform::ConfigFileLocation(folder, "Ventiro.ini");
         if (folder.empty()) {
-            const std::string unspellable = "Der Name des Programmordners l\xE4sst sich im Zeichensatz der "
-                                            "INI-Datei nicht schreiben.\r";
-            ShowMessage(unspellable +
-                        (file.empty() ? std::string("Fenster und Verkn\xFCpfungen werden nicht "
-                                                    "gespeichert.")
-                                      : "Fenster und Verkn\xFCpfungen werden in " + file + " gespeichert."));
+            const std::string kept = file.empty() ? std::string("nicht") : "in " + file;
+            Services().showMessage("Der Name des Programmordners l\xE4sst sich im Zeichensatz der INI-Datei "
+                                   "nicht schreiben.\rFenster und Verkn\xFCpfungen werden " +
+                                   kept + " gespeichert.");
         }
         return file;
     }();
     return name;
+}
+
+void UsePanelIniFile(TFormStorage& storage)
+{
+    storage.IniFileName = PanelIniFileName();
+    storage.Active = !storage.IniFileName.empty();
+    // One close of the panel waits once for a held lock and reports once, for both windows.
+    if (Ventiro_Form1 && Ventiro_Form1->FormStorage1 && Ventiro_Form1->FormStorage1 != &storage)
+        storage.Failures = Ventiro_Form1->FormStorage1->Failures;
 }
 
 void LaunchProgram(const std::string& key, int showIndex)
@@ -242,8 +238,7 @@ void TVentiro_Form1::resizeEvent(QResizeEvent* event)
 
 void TVentiro_Form1::FormCreate()
 {
-    FormStorage1->IniFileName = PanelIniFileName();
-    FormStorage1->Active = !FormStorage1->IniFileName.empty();
+    UsePanelIniFile(*FormStorage1);
 }
 
 void TVentiro_Form1::FormShow()
@@ -256,12 +251,12 @@ void TVentiro_Form1::FormShow()
 
 void TVentiro_Form1::execute(const PanelButton& button)
 {
-    if (button.launchKey != nullptr)
+    if (button.deed == PanelDeed::Launch)
         LaunchProgram(button.launchKey, kShowIndexNormal);
-    else if (button.action == std::string_view("Schliessen"))
-        SchliessenExecute();
-    else if (button.action == std::string_view("Einstellungen"))
+    else if (button.deed == PanelDeed::OpenSettings)
         EinstellungenExecute();
+    else
+        SchliessenExecute();
 }
 
 void TVentiro_Form1::launch(const char* action)

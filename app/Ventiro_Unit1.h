@@ -94,6 +94,10 @@ QFont PanelFont();
 
 // The INI file both windows keep their state in (platform/config_location.h), found once. Where the
 // executable's folder has no spelling in the INI's code page, the first call says so in one message
-// and where the file is kept instead; where no file can be named at all, it says that nothing will be
-// kept and gives the empty name (the storages are then switched off).
+// and where the file is kept instead (through the services' message display); where no file can be
+// named at all, it says that nothing will be kept and gives the empty name.
 std::string PanelIniFileName();
+
+// What both windows' FormCreate does: their storage keeps its state in PanelIniFileName(), and
+// keeps nothing where there is no such file.
+void UsePanelIniFile(TFormStorage& storage);

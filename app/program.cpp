@@ -15,28 +15,8 @@
 #include <exception>
 #include <optional>
 #include <string>
-#include <typeinfo>
 
 namespace {
-
-// An error that stops the start-up: the "Application Error" box, then the process ends with 1.
-void showStartupError(std::exception_ptr error)
-{
-    std::string className = "Exception";
-    std::string message;
-    try {
-        std::rethrow_exception(error);
-    } catch (const Exception& e) {
-        className = e.ClassName();
-        message = e.Message();
-    } catch (const std::exception& e) {
-        className = platform::ReadableTypeName(typeid(e).name());
-        message = e.what();
-    } catch (...) {
-        // Not of a C++ exception class: nothing to show but the class name "Exception".
-    }
-    ShowApplicationError(ApplicationErrorText(className.c_str(), message));
-}
 
 // What one panel stands for: the operator, the display and the INI file.
 QString instanceKey()
@@ -87,7 +67,8 @@ int RunProgram(int argc, char** argv, const std::function<void()>& createForms)
         createForms();
         Application->Run();
     } catch (...) {
-        showStartupError(std::current_exception());
+        // An error that stops the start-up: the "Application Error" box, then the process ends with 1.
+        ShowApplicationError(ApplicationErrorText(std::current_exception()));
         return 1;
     }
     return 0;

@@ -65,6 +65,7 @@ int main(int argc, char** argv)
     lines.back() = "ciminfo=" + program + " [A B]";
     const TValueListStrings table(lines);
     LaunchServices services;
+    services.shellOpen = platform::ShellExecuteA;
     int failures = 0;
     services.showMessage = [&](const std::string&) { ++failures; };
 

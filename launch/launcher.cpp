@@ -1,6 +1,5 @@
 #include "launcher.h"
 
-#include "platform/shell.h"
 #include "platform/shell_codes.h"
 #include "platform/winuser.h"
 
@@ -150,14 +149,12 @@ std::string FailureMessage(const SplitCommandResult& parts, std::intptr_t code)
 void LaunchFromTable(const TValueListStrings& table, const std::string& key, int showIndex,
                      const LaunchServices& services)
 {
+    if (!services.shellOpen)
+        return;
     const SplitCommandResult parts = SplitCommand(UpperCaseAscii(ValueOfKey(table, key)));
-    const int showCmd = ShowCommand(showIndex);
     const std::intptr_t raw =
-        services.shellOpen
-            ? services.shellOpen(services.ownerWindow, "open", parts.program.c_str(),
-                                 parts.parameters.c_str(), parts.directory.c_str(), showCmd)
-            : platform::ShellExecuteA(services.ownerWindow, "open", parts.program.c_str(),
-                                      parts.parameters.c_str(), parts.directory.c_str(), showCmd);
+        services.shellOpen(services.ownerWindow, "open", parts.program.c_str(), parts.parameters.c_str(),
+                           parts.directory.c_str(), ShowCommand(showIndex));
     // The shell's result is read as a signed 32-bit number.
     const std::int32_t result = static_cast<std::int32_t>(raw);
     if (result > platform::shellcode::kLastError)

@@ -13,13 +13,14 @@
 
 using MessageFn = std::function<void(const std::string& message)>;
 
-// What the launcher acts through. The program hands it its services (toolkit/services.h); a test of
-// the launcher alone may leave members empty.
+// What the launcher acts through: it has no way to the outside of its own. The program hands it its
+// services (toolkit/services.h); a test of the launcher alone hands it the shell open it wants
+// (platform::ShellExecuteA for the real one).
 struct LaunchServices
 {
     void* ownerWindow = nullptr;     // the application's window handle, passed to the shell
     MessageFn showMessage;           // the modal message display; empty: no message
-    platform::ShellOpenFn shellOpen; // empty: platform::ShellExecuteA
+    platform::ShellOpenFn shellOpen; // the shell open; empty: nothing is started, nothing shown
 };
 
 // The main window's LaunchProgram (app/Ventiro_Unit1.h) calls this with the settings window's table.

@@ -9,7 +9,8 @@ using enum PanelBar;
 
 // clang-format off
 constexpr std::array kButtons = std::to_array<PanelButton>({
-    {"Schliessen", "Hauptmenue", Hauptmenue, 10, "&Schliessen", "Menue beenden", 20, nullptr, nullptr},
+    {"Schliessen", "Hauptmenue", Hauptmenue, 10, "&Schliessen", "Menue beenden", 20, nullptr, nullptr,
+     PanelDeed::CloseWindow},
     {"CimE", "Hauptmenue", Hauptmenue, 1, "&Cimatron E", "Cimatron-E starten", 0,
      "CimE", "CimE=c:\\cim4\\cim_e\\CimatronE_Launcher.exe [-LANG German]"},
     {"CatiaR2D", "Hauptmenue", Hauptmenue, 2, "C&atia read 2D", "Catia 2D-Daten einlesen", 22,
@@ -27,7 +28,7 @@ constexpr std::array kButtons = std::to_array<PanelButton>({
     {"CimZip", "Hauptmenue", Hauptmenue, 8, "C&imZip", "Senden / Empfangen von Cimatron Dateien", 4,
      "CimZip", "CimZip=C:\\Cim4\\Cim_E\\cimzip.exe"},
     {"Einstellungen", "Einstellungen", Hauptmenue, 9, "Ei&nstellungen", "Einstellungen des Pultaros", 21,
-     nullptr, nullptr},
+     nullptr, nullptr, PanelDeed::OpenSettings},
     {"Simula", "NCBereich", NcBereich, 1, "&Simula", "Simula", 18,
      "Simula", "Simula=C:\\Cim4\\Cim_E\\IT\\bin\\ncverify.exe"},
     {"Verifier", "NCBereich", NcBereich, 2, "&Verifier", "Verifier", 18,

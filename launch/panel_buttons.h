@@ -17,6 +17,14 @@ enum class PanelBar
     Allgemein
 };
 
+// What pressing a button does.
+enum class PanelDeed
+{
+    Launch,       // starts the program of its launch key
+    OpenSettings, // opens the settings window
+    CloseWindow   // closes the main window, which ends the program
+};
+
 struct PanelButton
 {
     const char* action;    // the action's name; the window's handler for it is <action>Execute
@@ -29,6 +37,7 @@ struct PanelButton
     int glyph;             // the image of the window's image list
     const char* launchKey; // passed to the launcher exactly so; nullptr for a button that starts nothing
     const char* command;   // the launch table's designed "Name=Command" line for the key
+    PanelDeed deed = PanelDeed::Launch;
 };
 
 std::span<const PanelButton> PanelButtons();

@@ -1,6 +1,7 @@
 #include "platform/config_location.h"
 
 #include "platform/native_path.h"
+#include "platform/path_list.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -159,16 +160,9 @@ std::string nativeLocation(const std::string& programFolder, const std::string& 
     std::string source = besideExists ? beside : std::string();
     if (source.empty()) {
         const char* dirs = std::getenv("XDG_CONFIG_DIRS");
-        const std::string list = dirs != nullptr && *dirs != '\0' ? dirs : "/etc/xdg";
-        std::size_t at = 0;
-        while (source.empty() && at <= list.size()) {
-            std::size_t colon = list.find(':', at);
-            if (colon == std::string::npos)
-                colon = list.size();
-            const std::string dir = list.substr(at, colon - at);
-            if (!dir.empty() && dir[0] == '/' && isFile(withSlash(dir) + "ventiro/" + name))
+        for (const std::string& dir : SplitPathList(dirs != nullptr && *dirs != '\0' ? dirs : "/etc/xdg")) {
+            if (source.empty() && !dir.empty() && dir[0] == '/' && isFile(withSlash(dir) + "ventiro/" + name))
                 source = withSlash(dir) + "ventiro/" + name;
-            at = colon + 1;
         }
     }
     if (!source.empty())

@@ -1,5 +1,7 @@
 #include "platform/display.h"
 
+#include "platform/path_list.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -83,17 +85,10 @@ bool ChooseWindowSystem(std::string& toolkitPlatform)
     if (chosen != nullptr && *chosen != '\0') {
         // The user's choice stands; it only fails here when every window system it names is
         // missing. Platforms that need no display (offscreen, vnc, eglfs ...) are taken as they are.
-        const std::string list = chosen;
-        std::size_t at = 0;
-        while (at <= list.size()) {
-            std::size_t end = list.find(';', at);
-            if (end == std::string::npos)
-                end = list.size();
-            const std::string name = list.substr(at, end - at);
+        for (const std::string& name : SplitPathList(chosen, ';')) {
             const std::string base = name.substr(0, name.find(':'));
             if (base == "xcb" ? x11Opens() : base.rfind("wayland", 0) == 0 ? waylandOpens() : !base.empty())
                 return true;
-            at = end + 1;
         }
         return false;
     }

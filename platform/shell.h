@@ -20,9 +20,8 @@ using ShellOpenFn = std::function<std::intptr_t(void* hwnd, const char* operatio
                                                 const char* parameters, const char* directory, int showCmd)>;
 
 // On POSIX the programs ShellExecuteA starts are children of this process until they end, and it
-// reaps them (no other child). The descriptor becomes readable when one may have ended; the event
-// loop of the GUI thread watches it and then calls ReapStartedPrograms. Windows: -1 and nothing to do.
-int StartedProgramsEndedDescriptor();
+// reaps them (no other child): the event loop of the GUI thread calls this when the signal descriptor
+// (platform/termination.h) says that one may have ended. Windows: nothing to do.
 void ReapStartedPrograms();
 
 // Splits a command line into arguments the way a Windows program's C runtime does: blanks and tabs

@@ -1,6 +1,7 @@
 #include "shell_path_posix.h"
 
 #include "case_fold.h"
+#include "path_list.h"
 #include "shell_codes.h"
 
 #include <cerrno>
@@ -159,6 +160,31 @@ std::string driveFolder(char letter)
 
 } // namespace
 
+int CodeForErrno(int error, bool folder)
+{
+    switch (error) {
+    case ENOENT:
+    case ELOOP:
+    case ENAMETOOLONG:
+        return folder ? kPathNotFound : kFileNotFound;
+    case ENOTDIR:
+        return kPathNotFound;
+    case EACCES:
+    case EPERM:
+        return kAccessDenied;
+    case ENOEXEC:
+        return kBadFormat;
+    case ENOMEM:
+    case EAGAIN:
+    case E2BIG:
+        return kOutOfMemory;
+    case ETXTBSY:
+        return kSharingViolation;
+    default:
+        return kOutOfResources;
+    }
+}
+
 bool IsSeparator(char c)
 {
     return c == '\\' || c == '/';
@@ -219,7 +245,7 @@ int ResolvePath(const std::string& path, const Location& base, Location& resolve
         struct stat st
         {};
         if (::stat(current.path.c_str(), &st) != 0)
-            return errno == EACCES ? kAccessDenied : kPathNotFound;
+            return CodeForErrno(errno, true);
         if (!S_ISDIR(st.st_mode))
             return kPathNotFound;
         if (parts[k] == "..") {
@@ -245,20 +271,13 @@ std::string FindOnPath(const std::string& program)
     const char* path = std::getenv("PATH");
     if (path == nullptr)
         return {};
-    const std::string list = path;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t end = list.find(':', start);
-        if (end == std::string::npos)
-            end = list.size();
-        const std::string folder = end > start ? list.substr(start, end - start) : std::string(".");
-        const std::string candidate = joinPath(folder, program);
+    for (const std::string& folder : SplitPathList(path)) {
+        const std::string candidate = joinPath(folder.empty() ? "." : folder, program);
         struct stat st
         {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
             ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
-        start = end + 1;
     }
     return {};
 }

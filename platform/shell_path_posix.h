@@ -15,6 +15,10 @@ struct Location
     std::size_t rootLength = 1;
 };
 
+// The shell's code for why a file or folder could not be opened, read or started (an errno value):
+// a missing file is 2, a missing folder (`folder`, or one on the way) 3, no permission 5.
+int CodeForErrno(int error, bool folder = false);
+
 bool IsSeparator(char c);
 bool HasDrivePrefix(const std::string& path);
 bool IsDirectory(const std::string& path);

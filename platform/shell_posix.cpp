@@ -98,7 +98,7 @@ std::intptr_t openResolved(const std::string& target, const std::string& command
     struct stat st
     {};
     if (::stat(target.c_str(), &st) != 0)
-        return errno == ENOENT ? kFileNotFound : errno == ENOTDIR ? kPathNotFound : kAccessDenied;
+        return CodeForErrno(errno);
     if (S_ISDIR(st.st_mode))
         return openWith("xdg-open", target, folder);
     if (!S_ISREG(st.st_mode))

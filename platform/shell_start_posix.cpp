@@ -3,6 +3,8 @@
 #include "session_bus.h"
 #include "shell.h"
 #include "shell_codes.h"
+#include "shell_path_posix.h"
+#include "termination.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -27,41 +29,14 @@ namespace {
 
 using namespace shellcode;
 
-int codeForErrno(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ELOOP:
-    case ENAMETOOLONG:
-        return kFileNotFound;
-    case ENOTDIR:
-        return kPathNotFound;
-    case EACCES:
-    case EPERM:
-        return kAccessDenied;
-    case ENOEXEC:
-        return kBadFormat;
-    case ENOMEM:
-    case EAGAIN:
-    case E2BIG:
-        return kOutOfMemory;
-    case ETXTBSY:
-        return kSharingViolation;
-    default:
-        return kOutOfResources;
-    }
-}
-
 // The started programs are children of the panel until they end, and the panel reaps them: their
 // pids wait in g_started until waitpid collects them. Only these pids are ever waited for, so
 // children that other parts of the process start (Qt's QProcess reaps its own) are left alone.
-// The SIGCHLD handler only writes a byte to a pipe; the reaping happens on the thread that reads it
-// (the GUI thread's event loop) and at every start.
+// The SIGCHLD handler only writes a byte to the event loop's signal pipe (platform/termination.h);
+// the reaping happens on the thread that reads it (the GUI thread's event loop) and at every start.
 std::mutex g_startedMutex;
 std::vector<pid_t> g_started;
-int g_ended[2] = {-1, -1};
 struct sigaction g_previous = {};
-std::once_flag g_pipeOnce;
 std::once_flag g_watchOnce;
 
 bool ended(pid_t pid)
@@ -76,10 +51,7 @@ bool ended(pid_t pid)
 void onChildEnded(int signal, siginfo_t* info, void* context)
 {
     // Only async-signal-safe calls here: the byte wakes whoever watches the pipe.
-    const int savedErrno = errno;
-    const unsigned char byte = 0;
-    [[maybe_unused]] const ssize_t written = ::write(g_ended[1], &byte, 1);
-    errno = savedErrno;
+    PostSignal(signal);
     // Whoever handled SIGCHLD before keeps getting it.
     if ((g_previous.sa_flags & SA_SIGINFO) != 0) {
         if (g_previous.sa_sigaction != nullptr)
@@ -90,19 +62,12 @@ void onChildEnded(int signal, siginfo_t* info, void* context)
     }
 }
 
-void makePipe()
-{
-    if (::pipe2(g_ended, O_CLOEXEC | O_NONBLOCK) != 0)
-        g_ended[0] = g_ended[1] = -1;
-}
-
 // Installs the SIGCHLD handler that writes to the pipe, at the first start: until then no signal
 // of a child that another part of the process started interrupts anyone's wait. Where SIGCHLD is
 // ignored the system reaps every child itself, and no handler is installed.
 void watchChildren()
 {
-    std::call_once(g_pipeOnce, makePipe);
-    if (g_ended[1] < 0)
+    if (SignalDescriptor() < 0)
         return;
     struct sigaction current = {};
     ::sigaction(SIGCHLD, nullptr, &current);
@@ -214,7 +179,7 @@ std::intptr_t StartProgram(const std::string& executable, const std::vector<std:
 #endif
     const int folderFd = ::open(folder.c_str(), pathOnly | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0)
-        return errno == EACCES || errno == EPERM ? kAccessDenied : kPathNotFound;
+        return shellpath::CodeForErrno(errno, true);
 
     SpawnSetup setup;
     int error = configure(setup, folderFd);
@@ -231,25 +196,15 @@ std::intptr_t StartProgram(const std::string& executable, const std::vector<std:
     // Also where no event loop watches the pipe, the ended programs go at the next start.
     ReapStartedPrograms();
     ::close(folderFd);
-    return error == 0 ? kStarted : codeForErrno(error);
+    return error == 0 ? kStarted : shellpath::CodeForErrno(error);
 }
 
 } // namespace platform::shellstart
 
 namespace platform {
 
-int StartedProgramsEndedDescriptor()
-{
-    std::call_once(shellstart::g_pipeOnce, shellstart::makePipe);
-    return shellstart::g_ended[0];
-}
-
 void ReapStartedPrograms()
 {
-    // The pipe is emptied first: an end signalled after this is read at the next call.
-    unsigned char bytes[64];
-    while (shellstart::g_ended[0] >= 0 && ::read(shellstart::g_ended[0], bytes, sizeof bytes) > 0) {
-    }
     const std::lock_guard lock(shellstart::g_startedMutex);
     std::erase_if(shellstart::g_started, shellstart::ended);
 }

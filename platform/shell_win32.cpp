@@ -24,11 +24,6 @@ std::intptr_t ShellExecuteA(void* hwnd, const char* operation, const char* file,
     return reinterpret_cast<std::intptr_t>(result);
 }
 
-int StartedProgramsEndedDescriptor()
-{
-    return -1;
-}
-
 void ReapStartedPrograms() {}
 
 } // namespace platform

@@ -27,8 +27,6 @@ public:
     std::string Begin(const std::string& name, const std::string& binary, std::uint32_t timestamp);
     // Ends a sequence (unknown IDs are ignored; an empty one too).
     void End(const std::string& id);
-    // The IDs still running, oldest first.
-    const std::vector<std::string>& Pending() const { return m_pending; }
 
     // While sequences run, the descriptor that becomes readable when the display has news; -1 when
     // none runs. Each time it does, ReadEvents takes the news and ends every sequence whose program

@@ -13,8 +13,6 @@ namespace platform {
 
 namespace {
 
-std::string g_childStartupId;
-
 xcb_atom_t internAtom(xcb_connection_t* c, const char* name)
 {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
@@ -255,26 +253,6 @@ std::vector<std::string> StartupFeedback::ReadEvents()
     if (m_pending.empty())
         m_connection.reset();
     return ended;
-}
-
-void SetChildStartupId(const std::string& id)
-{
-    g_childStartupId = id;
-}
-
-const std::string& ChildStartupId()
-{
-    return g_childStartupId;
-}
-
-std::uint32_t StartupIdTime(const std::string& id)
-{
-    const std::size_t at = id.rfind("_TIME");
-    if (at == std::string::npos)
-        return 0;
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(id.c_str() + at + 5, &end, 10);
-    return *end == '\0' ? static_cast<std::uint32_t>(value) : 0;
 }
 
 void ActivateX11Window(std::uint32_t window, std::uint32_t timestamp)

@@ -4,10 +4,6 @@
 // front through the toolkit: nothing to send here.
 namespace platform {
 
-namespace {
-std::string g_childStartupId;
-} // namespace
-
 struct StartupFeedback::Connection
 {};
 
@@ -29,21 +25,6 @@ int StartupFeedback::EventDescriptor() const
 std::vector<std::string> StartupFeedback::ReadEvents()
 {
     return {};
-}
-
-void SetChildStartupId(const std::string& id)
-{
-    g_childStartupId = id;
-}
-
-const std::string& ChildStartupId()
-{
-    return g_childStartupId;
-}
-
-std::uint32_t StartupIdTime(const std::string&)
-{
-    return 0;
 }
 
 void ActivateX11Window(std::uint32_t, std::uint32_t) {}

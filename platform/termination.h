@@ -1,18 +1,25 @@
 #pragma once
 
-// Requests to end the program that come from outside the window system: on POSIX SIGTERM (logout,
-// shutdown, `kill`), SIGHUP (the terminal goes) and SIGINT (Ctrl+C in the terminal that started
-// it). Windows sends such requests as window messages (WM_QUERYENDSESSION, WM_ENDSESSION), which the
-// toolkit hands to the application object as a session end; there is nothing to watch there.
+// The signals that the event loop of the GUI thread serves, through one descriptor (a self-pipe on
+// POSIX, to which a signal handler only writes a byte): requests to end the program from outside the
+// window system (SIGTERM at logout or shutdown or from `kill`, SIGHUP when the terminal goes, SIGINT
+// from Ctrl+C), and the end of a program the shell open started (SIGCHLD), which the loop then reaps
+// (platform/shell.h). Windows sends the requests as window messages, which reach the application
+// object as a session end, and starts no children to reap: there is nothing to watch there.
 namespace platform {
 
-// Starts catching the requests and returns a descriptor that becomes readable when one arrives, for
-// the caller's event loop to watch; -1 where there is nothing to watch or the descriptor cannot be
-// made (then the requests end the process the system's way, as without this call).
+// The descriptor, readable when a signal arrived; -1 where there is nothing to watch.
+int SignalDescriptor();
+
+// Puts `signal` on the descriptor. Async-signal-safe: for the signal handlers of POSIX.
+void PostSignal(int signal);
+
+// Starts catching the requests to end and returns SignalDescriptor(); where that is -1 the requests
+// end the process the system's way.
 int WatchTerminationRequests();
 
-// Takes the pending requests off the descriptor. From now on a further request ends the process at
-// once, should the orderly close that the caller starts now hang.
-void TakeTerminationRequests();
+// Takes what arrived off the descriptor; true when a request to end was among it. From then on a
+// further request ends the process at once, should the orderly close that follows hang.
+bool TakeSignals();
 
 } // namespace platform

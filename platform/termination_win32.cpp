@@ -2,12 +2,20 @@
 
 namespace platform {
 
-int WatchTerminationRequests()
+// WM_CLOSE, WM_QUERYENDSESSION and WM_ENDSESSION reach the windows themselves.
+int SignalDescriptor()
 {
-    // WM_CLOSE, WM_QUERYENDSESSION and WM_ENDSESSION reach the windows themselves.
     return -1;
 }
 
-void TakeTerminationRequests() {}
+int WatchTerminationRequests()
+{
+    return -1;
+}
+
+bool TakeSignals()
+{
+    return false;
+}
 
 } // namespace platform

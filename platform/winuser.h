@@ -48,7 +48,6 @@ constexpr unsigned SW_SHOWMINNOACTIVE = 7;
 constexpr unsigned SW_SHOWNA = 8;
 constexpr unsigned SW_RESTORE = 9;
 constexpr unsigned SW_MAX = 11; // the highest show command
-constexpr unsigned WPF_SETMINPOSITION = 1;
 
 // System metric indices.
 constexpr int SM_CXSCREEN = 0;

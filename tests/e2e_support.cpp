@@ -31,14 +31,6 @@ std::vector<char*> argvOf(std::vector<std::string>& args)
 
 } // namespace
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void writeFile(const fs::path& path, const std::string& content)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -355,7 +347,7 @@ const std::vector<std::string>& StartupMessages::Read()
 IniContent readIni(const fs::path& path)
 {
     IniContent content;
-    std::istringstream lines(readFile(path));
+    std::istringstream lines(readBytes(path));
     std::string section;
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r')

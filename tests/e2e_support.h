@@ -45,7 +45,6 @@ bool waitFor(Condition condition, std::chrono::milliseconds limit = kPatience)
     }
 }
 
-std::string readFile(const fs::path& path);
 void writeFile(const fs::path& path, const std::string& content);
 
 // Runs a command-line tool to its end and returns its exit code and standard output.

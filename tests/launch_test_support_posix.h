@@ -4,6 +4,7 @@
 // environment of the test process, and its children.
 #include "launch_test_support.h"
 #include "platform/shell.h"
+#include "platform/termination.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -81,9 +82,11 @@ inline bool noChildLeft(pid_t pid = 0)
             return true;
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        pollfd ended{platform::StartedProgramsEndedDescriptor(), POLLIN, 0};
-        if (::poll(&ended, 1, 100) > 0)
+        pollfd ended{platform::SignalDescriptor(), POLLIN, 0};
+        if (::poll(&ended, 1, 100) > 0) {
+            platform::TakeSignals();
             platform::ReapStartedPrograms();
+        }
     }
 }
 

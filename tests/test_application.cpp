@@ -1,4 +1,6 @@
 #include "platform/shell.h"
+#include "platform/shell_codes.h"
+#include "platform/termination.h"
 #include "toolkit/application.h"
 
 #include "tests/support/application.h"
@@ -21,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace {
 
@@ -181,6 +184,12 @@ TEST(Application, ApplicationErrorTextNamesClassProgramAndMessage)
               "Exception EInvalidOperation" + module + "Fenster nicht erstellt.\r\n");
     EXPECT_EQ(ApplicationErrorText("Exception", "Ende."), "Exception Exception" + module + "Ende.\r\n");
     EXPECT_EQ(ApplicationErrorText("unknown", ""), "Exception unknown" + module + "\r\n");
+    // An error in flight is sorted into its class and message.
+    EXPECT_EQ(ApplicationErrorText(std::make_exception_ptr(EIniFileException("Unable to write to x"))),
+              "Exception EIniFileException" + module + "Unable to write to x.\r\n");
+    EXPECT_EQ(ApplicationErrorText(std::make_exception_ptr(std::runtime_error("kaputt"))),
+              "Exception std::runtime_error" + module + "kaputt.\r\n");
+    EXPECT_EQ(ApplicationErrorText(std::make_exception_ptr(42)), "Exception unknown" + module + "\r\n");
     EXPECT_TRUE(module.starts_with(" in module test_application"));
 }
 
@@ -198,12 +207,13 @@ TEST(Application, IconIsTheProgramIconOfThirtyTwoPixels)
 TEST(Application, TheEventLoopReapsStartedPrograms)
 {
     app();
-    if (platform::StartedProgramsEndedDescriptor() < 0)
+    if (platform::SignalDescriptor() < 0)
         GTEST_SKIP() << "Started programs are no children of the panel here.";
     QTemporaryDir dir;
     QFile pid(dir.filePath(QStringLiteral("pid")));
     const std::string command = "-c \"echo $$ > '" + pid.fileName().toStdString() + "'\"";
-    ASSERT_GT(platform::ShellExecuteA(nullptr, "open", "/bin/sh", command.c_str(), "/", 1), 32);
+    ASSERT_GT(platform::ShellExecuteA(nullptr, "open", "/bin/sh", command.c_str(), "/", 1),
+              platform::shellcode::kLastError);
     ASSERT_TRUE(QTest::qWaitFor([&] { return pid.size() > 0; }, 10000));
     ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
     const std::filesystem::path process = "/proc/" + pid.readAll().trimmed().toStdString();

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -21,14 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uid_t kNobody = 65534;
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void writeFile(const fs::path& path, const std::string& content, fs::perms perms = fs::perms(0644))
 {
@@ -160,13 +151,13 @@ TEST_P(ConfigLocation, ChoosesAndSeeds)
     if (c.content == nullptr) {
         EXPECT_FALSE(fs::exists(result));
     } else {
-        EXPECT_EQ(readFile(result), c.content);
+        EXPECT_EQ(readBytes(result), c.content);
     }
-    EXPECT_EQ(readFile(m_root / "admin1/ventiro/Ventiro.ini"), "admin1") << "the seed stays as it was";
+    EXPECT_EQ(readBytes(m_root / "admin1/ventiro/Ventiro.ini"), "admin1") << "the seed stays as it was";
     // A second lookup finds the same file and leaves it alone.
     EXPECT_EQ(locate(prog.string() + "/"), result);
     if (c.content != nullptr) {
-        EXPECT_EQ(readFile(result), c.content);
+        EXPECT_EQ(readBytes(result), c.content);
     }
 }
 

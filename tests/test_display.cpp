@@ -50,7 +50,7 @@ public:
             ::_exit(127);
         }
         const fs::path socket = fs::path(std::getenv("XDG_RUNTIME_DIR")) / kWaylandSocket;
-        ASSERT_TRUE(waitFor([&] { return accepts(socket); })) << "weston did not start:\n" << readFile(log);
+        ASSERT_TRUE(waitFor([&] { return accepts(socket); })) << "weston did not start:\n" << readBytes(log);
     }
 
     void TearDown() override
@@ -102,7 +102,7 @@ protected:
                                                 return true;
                                             });
     }
-    std::string log() const { return readFile(m_dir / "panel.log"); }
+    std::string log() const { return readBytes(m_dir / "panel.log"); }
 
     const TempDir m_folder{"ventiro-display"};
     const fs::path& m_dir = m_folder.path();

@@ -10,6 +10,7 @@
 #include "launch/default_launch_table.h"
 #include "launch/launcher.h"
 #include "platform/codepage.h"
+#include "platform/shell_codes.h"
 
 #include <QPoint>
 
@@ -120,7 +121,7 @@ protected:
     fs::path ini() const { return m_dir / "Ventiro.ini"; }
     fs::path record() const { return m_dir / "record.txt"; }
     std::string recorder() const { return (m_dir / "tools" / "record.sh").string(); }
-    std::string log() const { return readFile(m_dir / "panel.log"); }
+    std::string log() const { return readBytes(m_dir / "panel.log"); }
 
     // The default table with some entries replaced, written as the program stores it.
     void writeTable(const std::map<std::string, std::string>& entries)
@@ -159,7 +160,7 @@ protected:
             << action << " started nothing; output:\n"
             << log();
         std::vector<std::string> lines;
-        std::istringstream text(readFile(record()));
+        std::istringstream text(readBytes(record()));
         for (std::string line; std::getline(text, line);)
             lines.push_back(line);
         return lines;
@@ -213,7 +214,8 @@ TEST_F(EndToEnd, MissingProgramIsReportedAndTheMessageCopiedExactly)
     const std::uint32_t box = waitForWindow(m_panel->Pid(), std::string("^") + kApplicationTitle + "$");
     ASSERT_NE(box, 0u) << "no message; output:\n" << log();
 
-    const std::string message = FailureMessage(SplitCommand(UpperCaseAscii(missing + " [-fast]")), 2);
+    const std::string message = FailureMessage(SplitCommand(UpperCaseAscii(missing + " [-fast]")),
+                                               platform::shellcode::kFileNotFound);
     EXPECT_NE(message.find("Datei wurde nicht gefunden."), std::string::npos);
     const std::string expected =
         codepage::ansiToUtf8(std::string(kDivider) + kApplicationTitle + "\r\n" + kDivider + message +
@@ -288,7 +290,7 @@ TEST_F(EndToEnd, TwoPanelsOnOneLinkedTableLoseNoEditAndFollowTheFile)
     ASSERT_NE(first, 0u);
     Process other({(m_dir / "station" / "ventiro").string()}, m_dir / "elsewhere", m_dir / "station.log");
     const std::uint32_t second = waitForWindow(other.Pid(), "^Ventiro");
-    ASSERT_NE(second, 0u) << readFile(m_dir / "station.log");
+    ASSERT_NE(second, 0u) << readBytes(m_dir / "station.log");
     // Both open at the same place: the one clicked comes to the top first.
     const auto raise = [](std::uint32_t window) {
         ASSERT_EQ(runTool({"xdotool", "windowraise", std::to_string(window)}).code, 0);
@@ -302,7 +304,7 @@ TEST_F(EndToEnd, TwoPanelsOnOneLinkedTableLoseNoEditAndFollowTheFile)
     raise(second);
     clickAt(second, PanelXServer::Button("Einstellungen"));
     const std::uint32_t settings = waitForWindow(other.Pid(), "^Einstellungen$");
-    ASSERT_NE(settings, 0u) << readFile(m_dir / "station.log");
+    ASSERT_NE(settings, 0u) << readBytes(m_dir / "station.log");
     keys(settings, {"ctrl+Up", "ctrl+a"});
     typeText(recorder() + " [-mine]");
     closeFromOutside(settings);
@@ -464,7 +466,7 @@ TEST_F(EndToEnd, SecondStartBringsTheRunningPanelForwardNewInstanceOpensAnotherA
         const ForeignWindow other;
         ASSERT_EQ(focusedWindow(), other.Id());
         Process second({(m_dir / "ventiro").string()}, m_dir / "elsewhere", m_dir / "second.log");
-        EXPECT_EQ(second.WaitForExit(), 0) << readFile(m_dir / "second.log");
+        EXPECT_EQ(second.WaitForExit(), 0) << readBytes(m_dir / "second.log");
         EXPECT_TRUE(waitFor([&] { return focusedWindow() == window; }))
             << "the running panel has the keyboard";
         EXPECT_FALSE(m_panel->ExitCode().has_value());
@@ -473,7 +475,7 @@ TEST_F(EndToEnd, SecondStartBringsTheRunningPanelForwardNewInstanceOpensAnotherA
     Process another({(m_dir / "ventiro").string(), "--new-instance"}, m_dir / "elsewhere",
                     m_dir / "another.log");
     const std::uint32_t anotherWindow = waitForWindow(another.Pid(), "^Ventiro");
-    EXPECT_NE(anotherWindow, 0u) << readFile(m_dir / "another.log");
+    EXPECT_NE(anotherWindow, 0u) << readBytes(m_dir / "another.log");
     closeFromOutside(anotherWindow);
     EXPECT_EQ(another.WaitForExit(), 0);
 

@@ -64,7 +64,7 @@ protected:
     void TearDown() override { m_panel.reset(); }
 
     fs::path userIni() const { return m_case / "config/ventiro/Ventiro.ini"; }
-    std::string log() const { return readFile(m_case / "panel.log"); }
+    std::string log() const { return readBytes(m_case / "panel.log"); }
 
     // Starts the installed program as an ordinary user (root becomes "nobody") and waits for its
     // main window.
@@ -150,7 +150,7 @@ TEST_F(Installed, AdministratorsFileSeedsTheFirstStart)
     EXPECT_EQ(geometryOf(window).topLeft(), QPoint(150, 100));
     closeAndExpectACleanEnd(window);
     EXPECT_EQ(storedTable(readIni(userIni())), table);
-    EXPECT_EQ(readFile(m_case / "admin/ventiro/Ventiro.ini"), admin);
+    EXPECT_EQ(readBytes(m_case / "admin/ventiro/Ventiro.ini"), admin);
 }
 
 // The installed files, under one application id, and the checks of the desktop's own tools.
@@ -167,15 +167,15 @@ TEST_F(Installed, DesktopEntryIconsMetadataAndManualPage)
                                         "apps" / (id + ".png")))
             << size;
 
-    const std::string desktop = readFile(s_prefix / "share/applications" / (id + ".desktop"));
+    const std::string desktop = readBytes(s_prefix / "share/applications" / (id + ".desktop"));
     EXPECT_NE(desktop.find("\nIcon=" + id + "\n"), std::string::npos) << desktop;
     EXPECT_NE(desktop.find("\nExec=ventiro\n"), std::string::npos) << desktop;
     EXPECT_NE(desktop.find("\nStartupNotify=true\n"), std::string::npos) << desktop;
-    const std::string metainfo = readFile(s_prefix / "share/metainfo" / (id + ".metainfo.xml"));
+    const std::string metainfo = readBytes(s_prefix / "share/metainfo" / (id + ".metainfo.xml"));
     EXPECT_NE(metainfo.find("<id>" + id + "</id>"), std::string::npos);
     EXPECT_NE(metainfo.find(">" + id + ".desktop</launchable>"), std::string::npos);
     EXPECT_NE(metainfo.find("<screenshot type=\"default\">"), std::string::npos);
-    EXPECT_NE(readFile(s_prefix / "share/doc/ventiro/copyright").find("Permission is hereby granted"),
+    EXPECT_NE(readBytes(s_prefix / "share/doc/ventiro/copyright").find("Permission is hereby granted"),
               std::string::npos);
 
     const ToolResult entry =

@@ -2,6 +2,7 @@
 #include "launch/launcher.h"
 #include "platform/codepage.h"
 #include "platform/shell.h"
+#include "platform/shell_codes.h"
 
 #include <gtest/gtest.h>
 
@@ -147,7 +148,7 @@ TEST(LaunchFromTable, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
     TValueListStrings table(DefaultLaunchTable());
     std::vector<ShellCall> calls;
     std::vector<std::string> messages;
-    std::intptr_t result = 42;
+    std::intptr_t result = platform::shellcode::kStarted;
     int owner = 0;
     LaunchServices services;
     services.ownerWindow = &owner;
@@ -177,15 +178,15 @@ TEST(LaunchFromTable, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
 
     // Every call sees the table as it is now.
     table.Put(22, "Farben=d:\\neu\\tool.exe [x]");
-    result = 33;
+    result = platform::shellcode::kLastError + 1;
     LaunchFromTable(table, "farben", 12, services);
     EXPECT_EQ(calls[2].file, "TOOL.EXE ");
     EXPECT_EQ(calls[2].directory, "D:\\NEU\\");
     EXPECT_EQ(calls[2].showCmd, 0);
     EXPECT_TRUE(messages.empty());
 
-    // 32 and less are failures, including negative results.
-    for (std::intptr_t code : {32, 0, -1}) {
+    // kLastError (32) and less are failures, including negative results.
+    for (std::intptr_t code : {platform::shellcode::kLastError, platform::shellcode::kOutOfResources, -1}) {
         result = code;
         LaunchFromTable(table, "Farben", 9, services);
     }
@@ -193,6 +194,12 @@ TEST(LaunchFromTable, HandsTheSixArgumentsToTheShellAndReadsTheTableAnew)
     EXPECT_EQ(messages[1],
               std::string("Verzeichnis: D:\\NEU\\\rProgramm: TOOL.EXE \rParameter: X\r\r") + ErrorText(0));
     EXPECT_EQ(messages[2], "Verzeichnis: D:\\NEU\\\rProgramm: TOOL.EXE \rParameter: X\r\r");
+
+    // Without a shell open nothing is started and nothing is shown.
+    services.shellOpen = nullptr;
+    LaunchFromTable(table, "Farben", 9, services);
+    EXPECT_EQ(calls.size(), 6u);
+    EXPECT_EQ(messages.size(), 3u);
 }
 
 } // namespace

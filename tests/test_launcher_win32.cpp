@@ -5,6 +5,7 @@
 #include "launch/launcher.h"
 #include "launch_test_support.h"
 #include "platform/shell.h"
+#include "platform/shell_codes.h"
 
 #include <windows.h>
 
@@ -35,6 +36,7 @@ protected:
     {
         LaunchServices services;
         services.showMessage = [this](const std::string& m) { messages.push_back(m); };
+        services.shellOpen = platform::ShellExecuteA;
         LaunchFromTable(TValueListStrings({"Tool=" + entry}), "TOOL", 9, services);
     }
 };
@@ -69,7 +71,8 @@ TEST_F(RealLaunch, MissingFileAndFolderGiveTheSameMessagesAsOnPosix)
     launch(folder.str() + "\\nope.exe");
     launch(folder.str() + "\\no such folder\\tool.exe [x]");
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0], "Verzeichnis: " + dir + "\rProgramm: NOPE.EXE\rParameter: -\r\r" + ErrorText(2));
+    EXPECT_EQ(messages[0], "Verzeichnis: " + dir + "\rProgramm: NOPE.EXE\rParameter: -\r\r" +
+                               ErrorText(platform::shellcode::kFileNotFound));
     EXPECT_EQ(messages[1], "Verzeichnis: " + dir + "NO SUCH FOLDER\\\rProgramm: TOOL.EXE \rParameter: X\r\r" +
                                ErrorText(3));
 }

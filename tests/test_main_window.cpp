@@ -3,6 +3,7 @@
 #include "app/Einstellungen_Unit1.h"
 #include "launch/default_launch_table.h"
 #include "launch/panel_buttons.h"
+#include "platform/shell_codes.h"
 #include "storage/form_storage.h"
 #include "tests/support/application.h"
 #include "tests/support/files.h"
@@ -35,7 +36,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -55,7 +55,7 @@ std::vector<ShellCall>& shellCalls()
 // What the stand-in shell answers: above 32 is success, 32 or less a failure the launcher reports.
 std::intptr_t& shellResult()
 {
-    static std::intptr_t result = 42;
+    static std::intptr_t result = platform::shellcode::kStarted;
     return result;
 }
 
@@ -90,14 +90,6 @@ void createWindows(TApplication& app)
 
 const auto* const application = UseTestApplication<TApplication>("test_main_window", createWindows,
                                                                  [](TApplication&) { SetServices({}); });
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string upper(std::string text)
 {
@@ -137,7 +129,7 @@ protected:
     void TearDown() override
     {
         Einstellungen_Form1->Verknuepfungseditor->Strings().Assign(DefaultLaunchTable());
-        shellResult() = 42;
+        shellResult() = platform::shellcode::kStarted;
         std::remove(iniPath().c_str());
     }
 };
@@ -451,7 +443,7 @@ TEST_F(MainWindow, SettingsWindowBlocksEveryWayOfPressingAButton)
 
 TEST_F(MainWindow, NoSecondLaunchWhileAMessageIsShown)
 {
-    shellResult() = 2; // file not found: the launcher shows its message
+    shellResult() = platform::shellcode::kFileNotFound; // the launcher shows its message
     bool checked = false;
     onceModal([&](QWidget* modal) {
         auto* message = dynamic_cast<TMessageForm*>(modal);
@@ -532,7 +524,7 @@ void closeAndCheck(const std::function<void()>& close)
     });
     Application->Run();
     EXPECT_TRUE(Application->Terminated());
-    const std::string ini = readFile(iniPath());
+    const std::string ini = readBytes(iniPath());
     EXPECT_NE(ini.find("[Pultaro]\r\n"), std::string::npos) << ini;
 }
 

@@ -26,9 +26,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -60,14 +58,6 @@ const auto* const application = UseTestApplication<TApplication>(
         SetServices({});
     });
 
-std::string readFile(const QString& path)
-{
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Runs the window modally; `whileOpen` runs inside the modal loop and ends with Close().
 int openModal(const std::function<void()>& whileOpen)
 {
@@ -78,12 +68,19 @@ int openModal(const std::function<void()>& whileOpen)
     return Einstellungen_Form1->ShowModal();
 }
 
+// The grid's line editor, which exists once the window has been shown.
+QLineEdit* inplaceEditor()
+{
+    return Einstellungen_Form1->Verknuepfungseditor->findChild<QLineEdit*>("InplaceEditor");
+}
+
 void typeAtEndOf(const std::string& key, const QString& text)
 {
     TValueListEditor* editor = Einstellungen_Form1->Verknuepfungseditor;
     int row = 0;
     ASSERT_TRUE(FindKeyRow(editor->Strings(), key, row));
-    auto* line = editor->findChild<QLineEdit*>("InplaceEditor");
+    QLineEdit* line = inplaceEditor();
+    ASSERT_NE(line, nullptr);
     QTest::keyClick(line, Qt::Key_Up, Qt::ControlModifier);
     for (int r = 1; r < row; ++r)
         QTest::keyClick(line, Qt::Key_Down);
@@ -162,9 +159,10 @@ TEST_F(SettingsWindow, EditsAreSavedOnCloseAndComeBackOnReopen)
     EXPECT_EQ(openModal([] { typeAtEndOf("CimE", "9"); }), 2);
     EXPECT_FALSE(Einstellungen_Form1->isVisible());
     EXPECT_EQ(ValueOfKey(Einstellungen_Form1->Verknuepfungseditor->Strings(), "CimE"), original + "9");
-    EXPECT_NE(readFile(ini).find("[Einstellungenmaske.Verknuepfungseditor_Strings]"), std::string::npos);
+    EXPECT_NE(readBytes(ini.toStdString()).find("[Einstellungenmaske.Verknuepfungseditor_Strings]"),
+              std::string::npos);
     // The placement is saved by the close as well, not only at the end of the program.
-    const std::string saved = readFile(ini);
+    const std::string saved = readBytes(ini.toStdString());
     const auto section = saved.find("[Einstellungenmaske]\r\n");
     ASSERT_NE(section, std::string::npos);
     EXPECT_NE(saved.find("NormPos=", section), std::string::npos);
@@ -224,14 +222,17 @@ TEST_F(SettingsWindow, GridEditMenuSpeaksGermanWhereQtsTranslationsAreInstalled)
 {
     if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
         GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";
-    std::unique_ptr<QMenu> menu(
-        Einstellungen_Form1->Verknuepfungseditor->findChild<QLineEdit*>("InplaceEditor")
-            ->createStandardContextMenu());
+    // The line editor is there once the window is open, also when this test runs first.
     QStringList texts;
-    for (const QAction* action : menu->actions()) {
-        if (!action->isSeparator())
-            texts << action->text().section('\t', 0, 0);
-    }
+    openModal([&texts] {
+        QLineEdit* line = inplaceEditor();
+        ASSERT_NE(line, nullptr);
+        const std::unique_ptr<QMenu> menu(line->createStandardContextMenu());
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator())
+                texts << action->text().section('\t', 0, 0);
+        }
+    });
     EXPECT_EQ(texts.join('|'),
               QString::fromUtf8("&Rückgängig|Wieder&herstellen|&Ausschneiden|&Kopieren|Einf&ügen|"
                                 "Löschen|Alles auswählen"));

@@ -1,5 +1,7 @@
 #include "launch_test_support_posix.h"
+#include "platform/path_list.h"
 #include "platform/shell.h"
+#include "platform/shell_codes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,7 @@ namespace {
 
 using namespace launchtest;
 using platform::ShellExecuteA;
+using namespace platform::shellcode;
 
 std::intptr_t open(const std::string& file, const std::string& params, const std::string& dir)
 {
@@ -96,7 +99,7 @@ TEST_F(Shell, StartsANativeProgramFoundWithoutRegardToCase)
     installHelper(folder.path() / "Tools" / "Bin", "Rec");
     RecordTo to(record());
     const std::string dir = folder.str() + "\\TOOLS\\bin\\";
-    EXPECT_GT(open("REC  ", "x \"y z\"", dir), 32);
+    EXPECT_GT(open("REC  ", "x \"y z\"", dir), kLastError);
     EXPECT_TRUE(noChildLeft());
     const auto rec = waitForRecord(record());
     ASSERT_TRUE(rec);
@@ -124,7 +127,7 @@ TEST_F(Shell, ProgramStartsWithNoSignalIgnoredOrBlocked)
     ::sigprocmask(SIG_SETMASK, &oldMask, nullptr);
     ::sigaction(SIGPIPE, &oldPipe, nullptr);
     ::sigaction(SIGHUP, &oldHup, nullptr);
-    EXPECT_GT(result, 32);
+    EXPECT_GT(result, kLastError);
     const auto rec = waitForRecord(record());
     ASSERT_TRUE(rec);
     // The standard signals 1 to 31; the real-time ones above belong to the C library and whatever
@@ -160,7 +163,7 @@ TEST_F(Shell, ExactNameWinsThenFirstInByteOrder)
         SCOPED_TRACE(asked);
         fs::remove(record());
         RecordTo to(record());
-        EXPECT_GT(open(asked, "-", folder.str()), 32);
+        EXPECT_GT(open(asked, "-", folder.str()), kLastError);
         const auto rec = waitForRecord(record());
         ASSERT_TRUE(rec);
         ASSERT_EQ(rec->argv.size(), 2u);
@@ -179,7 +182,7 @@ TEST_F(Shell, RelativeNameIsLookedForInTheDirectoryThenTheCurrentFolder)
     fs::current_path(folder.path() / "here");
     const auto result = open("REC", "", folder.str() + "/work");
     fs::current_path(previous);
-    EXPECT_GT(result, 32);
+    EXPECT_GT(result, kLastError);
     const auto rec = waitForRecord(record());
     ASSERT_TRUE(rec);
     EXPECT_EQ(rec->cwd, (folder.path() / "work").string());
@@ -193,13 +196,13 @@ TEST_F(Shell, DriveLettersGoThroughTheCompatibilityPrefix)
     fs::create_directory_symlink(folder.path() / "drive_c", folder.path() / "prefix" / "dosdevices" / "c:");
     installHelper(folder.path() / "drive_c" / "Cim4", "run.sh");
     RecordTo to(record());
-    EXPECT_GT(open("RUN.SH", "-", "C:\\CIM4\\"), 32);
+    EXPECT_GT(open("RUN.SH", "-", "C:\\CIM4\\"), kLastError);
     const auto rec = waitForRecord(record());
     ASSERT_TRUE(rec);
     EXPECT_EQ(rec->cwd, (folder.path() / "drive_c/Cim4").string());
-    EXPECT_EQ(open("RUN.SH", "-", "D:\\CIM4\\"), 3);
-    EXPECT_EQ(open("D:\\RUN.SH", "-", ""), 3);
-    EXPECT_EQ(open("C:\\CIM4\\NOPE.EXE", "-", ""), 2);
+    EXPECT_EQ(open("RUN.SH", "-", "D:\\CIM4\\"), kPathNotFound);
+    EXPECT_EQ(open("D:\\RUN.SH", "-", ""), kPathNotFound);
+    EXPECT_EQ(open("C:\\CIM4\\NOPE.EXE", "-", ""), kFileNotFound);
 }
 
 TEST_F(Shell, WindowsProgramsGoThroughWineAndDocumentsThroughXdgOpen)
@@ -210,9 +213,9 @@ TEST_F(Shell, WindowsProgramsGoThroughWineAndDocumentsThroughXdgOpen)
     fs::create_directory(folder.path() / "sub");
     {
         PathSetTo path((folder.path() / "bin").string());
-        EXPECT_EQ(open("TOOL.EXE", "-", folder.str()), 31);
-        EXPECT_EQ(open("NOTES.TXT", "-", folder.str()), 31);
-        EXPECT_EQ(open("SUB", "-", folder.str()), 31);
+        EXPECT_EQ(open("TOOL.EXE", "-", folder.str()), kNoAssociation);
+        EXPECT_EQ(open("NOTES.TXT", "-", folder.str()), kNoAssociation);
+        EXPECT_EQ(open("SUB", "-", folder.str()), kNoAssociation);
     }
     installHelper(folder.path() / "bin", "wine");
     installHelper(folder.path() / "bin", "xdg-open");
@@ -227,7 +230,7 @@ TEST_F(Shell, WindowsProgramsGoThroughWineAndDocumentsThroughXdgOpen)
         SCOPED_TRACE(file);
         fs::remove(record());
         RecordTo to(record());
-        EXPECT_GT(open(file, "a b", folder.str()), 32);
+        EXPECT_GT(open(file, "a b", folder.str()), kLastError);
         const auto rec = waitForRecord(record());
         ASSERT_TRUE(rec);
         EXPECT_EQ(rec->argv, argv);
@@ -252,27 +255,27 @@ TEST_F(Shell, FailuresGiveTheirCodes)
         std::string dir;
         std::intptr_t code;
     } cases[] = {
-        {"missing file", "NOPE", folder.str(), 2},
-        {"empty name", "", folder.str(), 2},
-        {"only blanks", "   ", folder.str(), 2},
-        {"leading blank", " DOC", folder.str(), 2},
-        {"missing folder", "DOC", folder.str() + "/nowhere", 3},
-        {"missing folder on the way", folder.str() + "/nowhere/doc", "", 3},
-        {"file as folder", "X", folder.str() + "/doc", 3},
-        {"script without x", "SCRIPT.SH", folder.str(), 5},
-        {"ELF without x", "NATIVE", folder.str(), 5},
-        {"document without opener", "DOC", folder.str(), 31},
-        {"missing interpreter", "BADINTERP", folder.str(), 2},
+        {"missing file", "NOPE", folder.str(), kFileNotFound},
+        {"empty name", "", folder.str(), kFileNotFound},
+        {"only blanks", "   ", folder.str(), kFileNotFound},
+        {"leading blank", " DOC", folder.str(), kFileNotFound},
+        {"missing folder", "DOC", folder.str() + "/nowhere", kPathNotFound},
+        {"missing folder on the way", folder.str() + "/nowhere/doc", "", kPathNotFound},
+        {"file as folder", "X", folder.str() + "/doc", kPathNotFound},
+        {"script without x", "SCRIPT.SH", folder.str(), kAccessDenied},
+        {"ELF without x", "NATIVE", folder.str(), kAccessDenied},
+        {"document without opener", "DOC", folder.str(), kNoAssociation},
+        {"missing interpreter", "BADINTERP", folder.str(), kFileNotFound},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(open(c.file, "-", c.dir), c.code);
     }
-    EXPECT_EQ(ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, 1), 2);
-    EXPECT_EQ(ShellExecuteA(nullptr, "print", "DOC", "", folder.str().c_str(), 1), 31);
+    EXPECT_EQ(ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, 1), kFileNotFound);
+    EXPECT_EQ(ShellExecuteA(nullptr, "print", "DOC", "", folder.str().c_str(), 1), kNoAssociation);
     if (::geteuid() != 0) {
         writeFile(folder.path() / "secret", "#!/bin/sh\n", fs::perms::none);
-        EXPECT_EQ(open("SECRET", "-", folder.str()), 5);
+        EXPECT_EQ(open("SECRET", "-", folder.str()), kAccessDenied);
     }
     EXPECT_TRUE(noChildLeft());
 }
@@ -306,9 +309,9 @@ TEST_F(Shell, WhatCannotBeReadWithoutWaitingIsRefusedAtOnce)
         bool unprivileged;
         int code;
     } cases[] = {
-        {"PIPE", folder.str(), false, 11},       {"PIPE.EXE", folder.str(), false, 11},
-        {"SOCK", folder.str(), false, 11},       {"/DEV/ZERO", "", false, 11},
-        {"LOCKED\\PROG", folder.str(), true, 5},
+        {"PIPE", folder.str(), false, kBadFormat},           {"PIPE.EXE", folder.str(), false, kBadFormat},
+        {"SOCK", folder.str(), false, kBadFormat},           {"/DEV/ZERO", "", false, kBadFormat},
+        {"LOCKED\\PROG", folder.str(), true, kAccessDenied},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -329,7 +332,7 @@ TEST_F(Shell, ProgramGetsOnlyTheStandardDescriptors)
     const std::intptr_t result = open("REC", "", folder.str());
     ::close(low);
     ::close(high);
-    EXPECT_GT(result, 32);
+    EXPECT_GT(result, kLastError);
     const auto rec = waitForRecord(record());
     ASSERT_TRUE(rec);
     EXPECT_EQ(rec->descriptors, "0,1,2");
@@ -356,7 +359,7 @@ TEST_F(Shell, DotDotStopsAtTheDrivesRoot)
         SCOPED_TRACE(file);
         fs::remove(record());
         RecordTo to(record());
-        EXPECT_GT(open(file, "", dir), 32);
+        EXPECT_GT(open(file, "", dir), kLastError);
         const auto rec = waitForRecord(record());
         ASSERT_TRUE(rec);
         EXPECT_EQ(rec->argv, std::vector<std::string>{inDrive});
@@ -367,7 +370,7 @@ TEST_F(Shell, NoZombieAfterAThousandLaunches)
 {
     fs::copy_file("/bin/true", folder.path() / "true");
     for (int i = 0; i < 1000; ++i)
-        ASSERT_GT(open("TRUE", "-", folder.str()), 32) << "launch " << i;
+        ASSERT_GT(open("TRUE", "-", folder.str()), kLastError) << "launch " << i;
     EXPECT_TRUE(noChildLeft());
 }
 
@@ -379,13 +382,22 @@ TEST_F(Shell, ReapsWhatItStartedAndNoOtherChild)
         ::_exit(0);
     installHelper(folder.path(), "rec");
     RecordTo to(record());
-    ASSERT_GT(open("rec", "", folder.str()), 32);
+    ASSERT_GT(open("rec", "", folder.str()), kLastError);
     const auto rec = waitForRecord(record());
     ASSERT_TRUE(rec);
     siginfo_t info{};
     ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(other), &info, WEXITED | WNOWAIT), 0);
     EXPECT_TRUE(noChildLeft(std::stoi(rec->session))); // the program leads a session of its own
     EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), other);
+}
+
+TEST(SplitPathList, KeepsEveryEntryInOrderEmptyOnesToo)
+{
+    using List = std::vector<std::string>;
+    EXPECT_EQ(platform::SplitPathList("/usr/bin:/bin"), (List{"/usr/bin", "/bin"}));
+    EXPECT_EQ(platform::SplitPathList("::/bin:"), (List{"", "", "/bin", ""}));
+    EXPECT_EQ(platform::SplitPathList(""), List{""});
+    EXPECT_EQ(platform::SplitPathList("xcb:1;wayland", ';'), (List{"xcb:1", "wayland"}));
 }
 
 } // namespace

@@ -39,6 +39,7 @@ TEST(PanelButtons, EveryLaunchKeyReachesItsOwnDesignedLine)
         SCOPED_TRACE(button.action);
         EXPECT_EQ(FindPanelButton(button.action), &button);
         ASSERT_EQ(button.launchKey == nullptr, button.command == nullptr);
+        ASSERT_EQ(button.launchKey != nullptr, button.deed == PanelDeed::Launch);
         if (button.launchKey == nullptr)
             continue;
         int row = -1;
@@ -51,7 +52,8 @@ TEST(PanelButtons, EveryLaunchKeyReachesItsOwnDesignedLine)
     EXPECT_STREQ(FindPanelButton("DeleteWa")->launchKey, "Delwa");
     EXPECT_STREQ(FindPanelButton("Drahterodieren")->launchKey, "Drahter");
     EXPECT_STREQ(FindPanelButton("NcDoc")->launchKey, "NcDoku");
-    EXPECT_EQ(FindPanelButton("Einstellungen")->launchKey, nullptr);
+    EXPECT_EQ(FindPanelButton("Einstellungen")->deed, PanelDeed::OpenSettings);
+    EXPECT_EQ(FindPanelButton("Schliessen")->deed, PanelDeed::CloseWindow);
     EXPECT_EQ(FindPanelButton("NoSuchButton"), nullptr);
 }
 

@@ -4,6 +4,7 @@
 #include "storage/form_storage.h"
 #include "tests/support/application.h"
 #include "tests/support/files.h"
+#include "tests/support/recording_window.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
 
@@ -28,12 +29,9 @@ TApplication& app()
 class StoredForm : public TForm
 {
 public:
-    StoredForm(const std::string& ini, const std::string& section) : TForm("StoredForm", {326, 279, 934, 609})
-    {
-        Storage = std::make_unique<TFormStorage>(*this);
-        Storage->IniFileName = ini;
-        Storage->IniSection = section;
-    }
+    StoredForm(const std::string& ini, const std::string& section)
+        : TForm("StoredForm", {326, 279, 934, 609}), Storage(NewFormStorage(*this, ini, section))
+    {}
     std::unique_ptr<TFormStorage> Storage;
 };
 

@@ -84,13 +84,12 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(beforeToolkit(
     m_hidden = new QWidget();
     m_hidden->setAttribute(Qt::WA_DontShowOnScreen);
     m_showCommand = platform::StartupShowCommand();
-    InstallTerminationHandler(this, [this] {
+    InstallSignalHandler(this, [this] {
         if (m_mainForm != nullptr && m_mainForm->isVisible())
             m_mainForm->Close();
         else
             Terminate();
     });
-    InstallStartedProgramReaper(this);
     // A logoff or shutdown: the system asks first (the windows close as from their close box, which
     // saves them), then says that the session ends, and ends the process as soon as that message is
     // handled, before the loop could end and the windows be destroyed: they hear of their end there.

@@ -108,6 +108,8 @@ extern TApplication* Application;
 
 // The "Application Error" text for an error that escaped start-up ("Exception <class> in module
 // <program file>." and the message, ended by a full stop), and its box (through the error display of
-// toolkit/services.h; the text also goes to standard error).
+// toolkit/services.h; the text also goes to standard error). An error in flight gives its class and
+// message: an Exception's own, a C++ exception's type and what(), "unknown" and none for the rest.
 std::string ApplicationErrorText(const char* className, const std::string& message);
+std::string ApplicationErrorText(std::exception_ptr error);
 void ShowApplicationError(const std::string& text);

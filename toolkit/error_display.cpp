@@ -39,6 +39,19 @@ std::string ApplicationErrorText(const char* className, const std::string& messa
            (stop ? "." : "") + "\r\n";
 }
 
+std::string ApplicationErrorText(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        return ApplicationErrorText(e.ClassName(), e.Message());
+    } catch (const std::exception& e) {
+        return ApplicationErrorText(platform::ReadableTypeName(typeid(e).name()).c_str(), e.what());
+    } catch (...) {
+        return ApplicationErrorText("unknown", std::string()); // not of a C++ exception class
+    }
+}
+
 void ShowApplicationError(const std::string& text)
 {
     std::fprintf(stderr, "Application Error: %s", text.c_str());
@@ -58,11 +71,8 @@ void TApplication::HandleException(std::exception_ptr error)
         ShowException(e);
     } catch (const std::bad_alloc&) {
         throw; // no box could be built, and the program cannot go on without memory
-    } catch (const std::exception& e) {
-        ShowApplicationError(
-            ApplicationErrorText(platform::ReadableTypeName(typeid(e).name()).c_str(), e.what()));
     } catch (...) {
-        ShowApplicationError(ApplicationErrorText("unknown", std::string()));
+        ShowApplicationError(ApplicationErrorText(error));
     }
 }
 

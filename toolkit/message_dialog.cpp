@@ -2,9 +2,9 @@
 
 #include "ansi.h"
 #include "application.h"
+#include "panel_style.h"
 #include "services.h"
 
-#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -40,15 +40,10 @@ QFont messageFont()
     QFont font = QApplication::font("QMessageBox");
     if (QFontInfo(font).family().compare(font.family(), Qt::CaseInsensitive) == 0)
         return font;
-    const QStringList installed = QFontDatabase::families();
-    for (const char* face :
-         {"Segoe UI", "Tahoma", "Microsoft Sans Serif", "DejaVu Sans", "Liberation Sans", "Arial"}) {
-        if (installed.contains(QLatin1String(face), Qt::CaseInsensitive) &&
-            QFontDatabase::isSmoothlyScalable(QLatin1String(face))) {
-            font.setFamilies({QLatin1String(face)});
-            break;
-        }
-    }
+    const QString face = InstalledOutlineFace(
+        {"Segoe UI", "Tahoma", "Microsoft Sans Serif", "DejaVu Sans", "Liberation Sans", "Arial"});
+    if (!face.isEmpty())
+        font.setFamilies({face});
     return font;
 }
 

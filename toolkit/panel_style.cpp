@@ -1,5 +1,6 @@
 #include "panel_style.h"
 
+#include <QFontDatabase>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOption>
@@ -49,4 +50,15 @@ public:
 QStyle* NewPanelStyle(const QString& base)
 {
     return new PanelStyle(base);
+}
+
+QString InstalledOutlineFace(std::initializer_list<const char*> faces)
+{
+    const QStringList installed = QFontDatabase::families();
+    for (const char* face : faces) {
+        const QString name = QString::fromLatin1(face);
+        if (installed.contains(name, Qt::CaseInsensitive) && QFontDatabase::isSmoothlyScalable(name))
+            return name;
+    }
+    return QString();
 }

@@ -5,24 +5,16 @@
 
 #include <QSocketNotifier>
 
-void InstallTerminationHandler(QObject* owner, std::function<void()> onRequest)
+void InstallSignalHandler(QObject* owner, std::function<void()> onRequest)
 {
-    const int requests = platform::WatchTerminationRequests();
-    if (requests < 0)
+    const int descriptor = platform::WatchTerminationRequests();
+    if (descriptor < 0)
         return;
-    auto* notifier = new QSocketNotifier(requests, QSocketNotifier::Read, owner);
+    auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, owner);
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onRequest = std::move(onRequest)] {
-        platform::TakeTerminationRequests();
-        onRequest();
+        const bool request = platform::TakeSignals();
+        platform::ReapStartedPrograms();
+        if (request)
+            onRequest();
     });
-}
-
-void InstallStartedProgramReaper(QObject* owner)
-{
-    const int ended = platform::StartedProgramsEndedDescriptor();
-    if (ended < 0)
-        return;
-    auto* notifier = new QSocketNotifier(ended, QSocketNotifier::Read, owner);
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
-                     [] { platform::ReapStartedPrograms(); });
 }

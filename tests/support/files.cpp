@@ -46,7 +46,7 @@ TempDir::~TempDir()
     fs::remove_all(m_path, error);
 }
 
-std::string readBytes(const std::string& path)
+std::string readBytes(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

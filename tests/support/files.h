@@ -21,6 +21,6 @@ private:
     std::filesystem::path m_path;
 };
 
-std::string readBytes(const std::string& path);
+std::string readBytes(const std::filesystem::path& path); // empty when it cannot be read
 void writeBytes(const std::string& path, const std::string& bytes);
 std::string dataFile(const std::string& name); // contents of tests/data/<name>

@@ -1,6 +1,7 @@
 #include "tests/support/recording_window.h"
 
 #include "core/exceptions.h"
+#include "storage/form_storage.h"
 
 namespace {
 
@@ -112,4 +113,15 @@ void RecordingWindow::destroy()
 {
     if (onDestroy)
         onDestroy();
+}
+
+std::unique_ptr<TFormStorage> NewFormStorage(IFormWindow& window, const std::string& ini,
+                                             const std::string& section, bool storesTable)
+{
+    auto storage = std::make_unique<TFormStorage>(window);
+    if (storesTable)
+        storage->SetStoredProps({"Verknuepfungseditor.Strings"});
+    storage->IniFileName = ini;
+    storage->IniSection = section;
+    return storage;
 }

@@ -4,8 +4,11 @@
 #include "storage/form_window.h"
 #include "tests/support/files.h"
 
+#include <memory>
 #include <string>
 #include <vector>
+
+class TFormStorage;
 
 // A window that records what the form storage asks of it and applies placements to its own fields,
 // the way a real top-level window would.
@@ -71,3 +74,8 @@ public:
     TCloseQueryEvent onCloseQuery;
     TNotifyEvent onDestroy;
 };
+
+// A storage over `window` set up as the program's windows set up theirs: on `section` of `ini`, and,
+// with `storesTable`, keeping the table "Verknuepfungseditor.Strings" as well.
+std::unique_ptr<TFormStorage> NewFormStorage(IFormWindow& window, const std::string& ini,
+                                             const std::string& section, bool storesTable = false);
