@@ -2,8 +2,11 @@
 
 #include "app/Einstellungen_Unit1.h"
 #include "app/Ventiro_Unit1.h"
+#include "app/check.h"
 #include "app/command_line.h"
+#include "toolkit/ansi.h"
 #include "toolkit/application.h"
+#include "toolkit/services.h"
 #include "toolkit/single_instance.h"
 
 #include "platform/config_location.h"
@@ -12,6 +15,7 @@
 
 #include <QGuiApplication>
 
+#include <cstdio>
 #include <exception>
 #include <optional>
 #include <string>
@@ -44,7 +48,9 @@ QString instanceKey()
     const QString display = QGuiApplication::platformName() == QLatin1String("xcb")
                                 ? screenlessDisplay(qEnvironmentVariable("DISPLAY"))
                                 : qEnvironmentVariable("WAYLAND_DISPLAY");
-    const std::string ini = platform::ConfigFileLocation(platform::ExecutableFolder(), "Ventiro.ini");
+    const std::string ini = !Services().iniFile.empty()
+                                ? Services().iniFile
+                                : platform::ConfigFileLocation(platform::ExecutableFolder(), "Ventiro.ini");
     return QString::fromStdString(platform::CurrentUser()) + QLatin1Char('\n') +
            QGuiApplication::platformName() + QLatin1Char(' ') + display + QLatin1Char('\n') +
            QString::fromLatin1(ini.data(), static_cast<int>(ini.size()));
@@ -68,6 +74,30 @@ int RunProgram(int argc, char** argv, const std::function<void()>& createForms)
     TCommandLine options;
     if (const std::optional<int> answered = ParseCommandLine(argc, argv, options))
         return *answered;
+    if (!options.IniFile.empty()) {
+        // The panel creates the file it is pointed at; a check only reads one.
+        const std::string ini = platform::CommandLineIniFile(options.IniFile, !options.Check);
+        if (ini.empty()) {
+            const QString text = QStringLiteral("ventiro: die INI-Datei »%1« lässt sich %2\n")
+                                     .arg(QString::fromLocal8Bit(options.IniFile),
+                                          options.Check ? QStringLiteral("nicht lesen")
+                                                        : QStringLiteral("weder lesen noch anlegen"));
+            std::fputs(text.toLocal8Bit().constData(), stderr);
+            return 2;
+        }
+        TServices services = Services();
+        services.iniFile = ini;
+        SetServices(std::move(services));
+    }
+    if (options.Check) {
+        try {
+            return RunCheck(stdout);
+        } catch (const Exception& e) {
+            std::fputs(("ventiro: " + toQString(e.Message()) + QLatin1Char('\n')).toLocal8Bit().constData(),
+                       stderr);
+            return 2;
+        }
+    }
     if (!TApplication::PrepareDisplay())
         return 1;
     // The start-up ID of this start, read before the toolkit takes it for the first window.
