@@ -85,6 +85,7 @@ QString screenlessDisplay(const QString& display)
 
 int RunProgram(int argc, char** argv, const std::function<void()>& createForms)
 {
+    platform::UseStartingConsole();
     TCommandLine options;
     if (const std::optional<int> answered = ParseCommandLine(argc, argv, options))
         return *answered;
