@@ -105,6 +105,15 @@ int RunProgram(int argc, char** argv, const std::function<void()>& createForms)
         SetServices(std::move(services));
     }
     if (options.Check) {
+        // Without windows, what the program has to say goes to standard error.
+        TServices services = Services();
+        services.showMessage = [](const std::string& text) {
+            std::fputs((toQString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')) + QLatin1Char('\n'))
+                           .toLocal8Bit()
+                           .constData(),
+                       stderr);
+        };
+        SetServices(std::move(services));
         try {
             return RunCheck(stdout);
         } catch (const Exception& e) {
