@@ -75,8 +75,8 @@ TEinstellungen_Form1::TEinstellungen_Form1()
     setTabOrder(Verknuepfungseditor, GroupBox1);
 
     FormStorage1 = new TFormStorage(*this);
-    FormStorage1->IniSection = "Einstellungenmaske";
-    FormStorage1->SetStoredProps({"Verknuepfungseditor.Strings"});
+    FormStorage1->IniSection = kEinstellungenSection;
+    FormStorage1->SetStoredProps({std::string(kTableComponent) + ".Strings"});
     FormCreate();
 }
 

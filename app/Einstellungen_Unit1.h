@@ -11,6 +11,11 @@ class TValueListEditor;
 class QGroupBox;
 class QLabel;
 
+// Where the settings window keeps the launch table: the section of its storage, and the component
+// whose Strings are stored.
+inline constexpr const char* kEinstellungenSection = "Einstellungenmaske";
+inline constexpr const char* kTableComponent = "Verknuepfungseditor";
+
 // The settings window: the key/value editor of the launch table, a close button and a status bar.
 class TEinstellungen_Form1 : public TForm
 {

@@ -14,6 +14,7 @@ struct ShownOption
 {
     const char* names[2];
     const char* description;
+    const char* valueName = nullptr; // for an option that takes a value
 };
 constexpr ShownOption kShownOptions[] = {
     {{"h", "help"}, "Zeigt diese Hilfe an und beendet das Programm."},
@@ -21,6 +22,11 @@ constexpr ShownOption kShownOptions[] = {
     {{"new-instance", nullptr},
      "Öffnet ein weiteres Startpanel, auch wenn schon eines für diesen\n"
      "Benutzer, diese Anzeige und diese INI-Datei läuft."},
+    {{"check", nullptr},
+     "Prüft jede Zeile der Verknüpfungen, ohne etwas zu starten: eine\n"
+     "Zeile je Schaltfläche mit Programm und »OK« oder dem Fehler;\n"
+     "Rückgabewert 0, wenn jede Schaltfläche ihr Programm findet, sonst 1."},
+    {{"ini", nullptr}, "Verwendet diese INI-Datei statt der üblichen.", "DATEI"},
 };
 
 // What the GUI toolkit reads from the command line itself; those with a value take the next argument.
@@ -46,6 +52,8 @@ QString helpText()
             names += (std::char_traits<char>::length(name) == 1 ? QLatin1String("-") : QLatin1String("--")) +
                      QLatin1String(name);
         }
+        if (option.valueName != nullptr)
+            names += QLatin1Char(' ') + QLatin1String(option.valueName);
         const QString indent = QStringLiteral("\n") + QString(24, QLatin1Char(' '));
         text += QStringLiteral("  %1  %2\n")
                     .arg(names, -20)
@@ -71,7 +79,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, TCommandLine& options
             if (name != nullptr)
                 names << QLatin1String(name);
         }
-        parser.addOption(QCommandLineOption(names));
+        parser.addOption(option.valueName != nullptr
+                             ? QCommandLineOption(names, QString(), QLatin1String(option.valueName))
+                             : QCommandLineOption(names));
     }
     for (const char* name : kToolkitOptionsWithValue)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
@@ -111,5 +121,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, TCommandLine& options
         return 0;
     }
     options.NewInstance = parser.isSet(QStringLiteral("new-instance"));
+    options.Check = parser.isSet(QStringLiteral("check"));
+    options.IniFile = parser.value(QStringLiteral("ini")).toLocal8Bit().toStdString();
+    if (parser.isSet(QStringLiteral("ini")) && options.IniFile.empty())
+        return refuse(QStringLiteral("der Option »--ini« fehlt ihr Wert"));
     return std::nullopt;
 }

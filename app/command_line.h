@@ -1,12 +1,18 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 // The program's options, read before any window system is needed.
 struct TCommandLine
 {
     // Open a panel of its own even where one already runs for this operator, display and INI file.
     bool NewInstance = false;
+    // Check the launch table and start nothing (see RunCheck, app/check.h).
+    bool Check = false;
+    // The INI file to use instead of the usual one, as given (in the system's own spelling); empty
+    // for the usual one.
+    std::string IniFile;
 };
 
 // Reads the options. Where the request is answered on the command line alone (--help, --version)

@@ -162,3 +162,14 @@ void LaunchFromTable(const TValueListStrings& table, const std::string& key, int
     if (services.showMessage)
         services.showMessage(FailureMessage(parts, result));
 }
+
+LaunchCheck CheckLaunch(const TValueListStrings& table, const std::string& key)
+{
+    LaunchCheck check;
+    check.hasEntry = table.IndexOfName(key) >= 0;
+    check.entry = UpperCaseAscii(ValueOfKey(table, key));
+    const SplitCommandResult parts = SplitCommand(check.entry);
+    check.code = platform::PlanShellOpen("open", parts.program.c_str(), parts.parameters.c_str(),
+                                         parts.directory.c_str(), check.start);
+    return check;
+}

@@ -27,6 +27,17 @@ struct LaunchServices
 void LaunchFromTable(const TValueListStrings& table, const std::string& key, int showIndex,
                      const LaunchServices& services);
 
+// What a press of the key would start, found by the same rules as LaunchFromTable and the shell open
+// (platform::PlanShellOpen) and without starting anything.
+struct LaunchCheck
+{
+    bool hasEntry = false;  // the table has a line for the key
+    std::string entry;      // its command entry, upper-cased
+    std::intptr_t code = 0; // 0: it would start `start`; otherwise the shell's code
+    platform::ShellStart start;
+};
+LaunchCheck CheckLaunch(const TValueListStrings& table, const std::string& key);
+
 // The three parts a command entry is split into, as they are handed to the shell.
 struct SplitCommandResult
 {

@@ -22,4 +22,10 @@ namespace platform {
 // executable's folder nor the user's folder can be spelled).
 std::string ConfigFileLocation(const std::string& programFolder, const std::string& name);
 
+// The INI file named on the command line (`argument`, as the system passed it), as a file name the
+// profile functions take, made absolute against the working folder. It must be a file that can be
+// read; where it does not exist yet and `create` is set, it is created empty. Empty when neither
+// works.
+std::string CommandLineIniFile(const std::string& argument, bool create);
+
 } // namespace platform

@@ -177,4 +177,30 @@ std::string ConfigFileLocation(const std::string& programFolder, const std::stri
     return AnsiFileName(nativeLocation(NativeFileName(programFolder), NativeFileName(name)));
 }
 
+std::string CommandLineIniFile(const std::string& argument, bool create)
+{
+    if (argument.empty())
+        return {};
+    std::string path = argument;
+    if (path.front() != '/') {
+        std::vector<char> buffer(4096);
+        while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+            if (errno != ERANGE)
+                return {};
+            buffer.resize(buffer.size() * 2);
+        }
+        path = withSlash(buffer.data()) + path;
+    }
+    // Opened without blocking: a FIFO in its place must not stop the start.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && create)
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return {};
+    struct stat st;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular ? AnsiFileName(path) : std::string();
+}
+
 } // namespace platform

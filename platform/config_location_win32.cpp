@@ -132,4 +132,26 @@ std::string ConfigFileLocation(const std::string& programFolder, const std::stri
     return userFile;
 }
 
+std::string CommandLineIniFile(const std::string& argument, bool create)
+{
+    if (argument.empty())
+        return {};
+    std::vector<char> path(MAX_PATH);
+    DWORD length = GetFullPathNameA(argument.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
+    if (length >= path.size()) {
+        path.resize(length + 1);
+        length = GetFullPathNameA(argument.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
+    }
+    if (length == 0 || length >= path.size())
+        return {};
+    // A folder cannot be opened this way, so what opens is a file.
+    HANDLE file =
+        CreateFileA(path.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    CloseHandle(file);
+    return std::string(path.data(), length);
+}
+
 } // namespace platform

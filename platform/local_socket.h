@@ -2,9 +2,9 @@
 
 #include <string>
 
-// Local stream sockets (AF_UNIX) named by a path, for the panel that listens for later starts of
-// itself. Descriptors are -1 where a call fails. Windows has no backend yet: every call fails there,
-// so each start opens a panel of its own.
+// Local stream sockets named by a path, for the panel that listens for later starts of itself: AF_UNIX
+// sockets on POSIX, named pipes on Windows (named after the path's file name and the session; the
+// descriptors stand for pipe handles there). Descriptors are -1 where a call fails.
 namespace platform {
 
 // Listens at `path`, readable and writable by the user only, without blocking; -1 when the path is
@@ -26,5 +26,10 @@ int AcceptLocalConnection(int server);
 bool ReadLocalConnection(int connection, std::string& text);
 void AnswerLocalConnection(int connection, char answer);
 void CloseLocalSocket(int descriptor);
+
+// What the event loop watches for a listening socket or a connection: POSIX nullptr, the descriptor
+// itself becomes readable; Windows the event (a HANDLE) that is signalled while a connection or data
+// waits to be taken.
+void* LocalSocketEvent(int descriptor);
 
 } // namespace platform

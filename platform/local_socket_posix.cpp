@@ -163,4 +163,9 @@ void CloseLocalSocket(int descriptor)
         ::close(descriptor);
 }
 
+void* LocalSocketEvent(int)
+{
+    return nullptr;
+}
+
 } // namespace platform

@@ -14,6 +14,23 @@ namespace platform {
 std::intptr_t ShellExecuteA(void* hwnd, const char* operation, const char* file, const char* parameters,
                             const char* directory, int showCmd);
 
+// What a shell open starts: the program (the file itself, or its opener: wine for a Windows program,
+// the desktop's opener for a document or folder), its arguments from the program's own name on, and
+// its working folder, and the file it opens (the program itself, or what its opener opens). Text of
+// this system (UTF-8 on POSIX).
+struct ShellStart
+{
+    std::string program;
+    std::string file;
+    std::vector<std::string> arguments;
+    std::string folder;
+};
+
+// Finds what ShellExecuteA would start, by the same rules, and starts nothing: 0 with `start` filled
+// in, or the code ShellExecuteA would return (32 or less).
+std::intptr_t PlanShellOpen(const char* operation, const char* file, const char* parameters,
+                            const char* directory, ShellStart& start);
+
 // A shell open with the arguments and result of ShellExecuteA: the program's own (with the desktop's
 // start-up feedback, toolkit/services.h) or a test's.
 using ShellOpenFn = std::function<std::intptr_t(void* hwnd, const char* operation, const char* file,

@@ -4,6 +4,7 @@
 #include "path_list.h"
 #include "shell_codes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -45,8 +46,8 @@ bool sameTime(const timespec& a, const timespec& b)
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// A folder's names by their folded spelling, each folded spelling with the first name in byte order
-// that has it. A listing is kept while the folder's change stamps are as they were when it was read:
+// A folder's names by their folded spelling, each folded spelling with every name that has it, in
+// byte order. A listing is kept while the folder's change stamps are as they were when it was read:
 // any entry created, removed or renamed changes them.
 struct Listing
 {
@@ -54,7 +55,7 @@ struct Listing
     ino_t inode = 0;
     timespec modified = {};
     timespec changed = {};
-    std::unordered_map<std::string, std::string> firstByFold;
+    std::unordered_map<std::string, std::vector<std::string>> byFold;
 };
 
 // A stamp only tells changes apart that lie further apart than the file system's clock step (up to
@@ -79,17 +80,17 @@ bool readListing(const std::string& folder, const struct stat& st, Listing& list
         const std::string name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        auto [it, added] = listing.firstByFold.try_emplace(FoldUtf8(name), name);
-        if (!added && name < it->second)
-            it->second = name;
+        listing.byFold[FoldUtf8(name)].push_back(name);
     }
     ::closedir(dir);
+    for (auto& [fold, names] : listing.byFold)
+        std::sort(names.begin(), names.end());
     return true;
 }
 
-// The first name in byte order in the folder that matches the wanted folded spelling.
-bool findFolded(const std::string& folder, const struct stat& st, const std::string& wanted,
-                std::string& found)
+// The names in the folder that match the wanted folded spelling, in byte order.
+std::vector<std::string> findFolded(const std::string& folder, const struct stat& st,
+                                    const std::string& wanted)
 {
     const std::lock_guard<std::mutex> lock(g_listingsMutex);
     const auto cached = g_listings.find(folder);
@@ -104,7 +105,7 @@ bool findFolded(const std::string& folder, const struct stat& st, const std::str
         timespec now = {};
         ::clock_gettime(CLOCK_REALTIME, &now);
         if (!readListing(folder, st, fresh))
-            return false;
+            return {};
         if (st.st_ctim.tv_sec + kSettledSeconds < now.tv_sec &&
             st.st_mtim.tv_sec + kSettledSeconds < now.tv_sec) {
             if (g_listings.size() >= kMaxListings)
@@ -114,28 +115,62 @@ bool findFolded(const std::string& folder, const struct stat& st, const std::str
             listing = &fresh;
         }
     }
-    const auto match = listing->firstByFold.find(wanted);
-    if (match == listing->firstByFold.end())
-        return false;
-    found = match->second;
-    return true;
+    const auto match = listing->byFold.find(wanted);
+    return match == listing->byFold.end() ? std::vector<std::string>() : match->second;
 }
 
-// Finds a name in a folder: the exact name if it exists, otherwise the entry that matches without
-// regard to case, the first in byte order when several do. The exact name is tried first, so that a
-// folder is listed only when the spelling differs. Returns 0, 5 when the folder may not be searched,
-// or -1 when there is no such name.
-int findEntry(const std::string& folder, const struct stat& st, const std::string& name, std::string& found)
+// Resolves parts[k...] from the folder `current`. A component may have several spellings in a folder
+// (/TMP beside /tmp): the exact one is tried first, then the others in byte order, and the first that
+// leads to the last component wins. The folder is listed only when the exact spelling does not lead
+// there. `reached` is the number of components that could be matched; of the failed spellings the
+// one that got furthest gives the code.
+int resolveFrom(const std::vector<std::string>& parts, std::size_t k, Location current, Location& resolved,
+                std::size_t& reached)
 {
-    struct stat entry
-    {};
-    if (::lstat(joinPath(folder, name).c_str(), &entry) == 0) {
-        found = name;
-        return 0;
+    for (; k < parts.size(); ++k) {
+        reached = k;
+        struct stat st
+        {};
+        if (::stat(current.path.c_str(), &st) != 0)
+            return CodeForErrno(errno, true);
+        if (!S_ISDIR(st.st_mode))
+            return kPathNotFound;
+        if (parts[k] == "..") {
+            // As on Windows, ".." at the root (of a drive, or of the file system) stays there.
+            if (current.path.size() > current.rootLength)
+                current.path = parentOf(current.path);
+            continue;
+        }
+        int code = k + 1 == parts.size() ? kFileNotFound : kPathNotFound;
+        std::size_t furthest = k;
+        const auto tryName = [&](const std::string& name) {
+            Location next = current;
+            next.path = joinPath(current.path, name);
+            std::size_t depth = k + 1;
+            const int result = resolveFrom(parts, k + 1, next, resolved, depth);
+            if (result != 0 && depth > furthest) {
+                code = result;
+                furthest = depth;
+            }
+            return result == 0;
+        };
+        struct stat entry
+        {};
+        if (::lstat(joinPath(current.path, parts[k]).c_str(), &entry) == 0) {
+            if (tryName(parts[k]))
+                return 0;
+        } else if (errno == EACCES) {
+            return kAccessDenied;
+        }
+        for (const std::string& name : findFolded(current.path, st, FoldUtf8(parts[k]))) {
+            if (name != parts[k] && tryName(name))
+                return 0;
+        }
+        reached = furthest;
+        return code;
     }
-    if (errno == EACCES)
-        return kAccessDenied;
-    return findFolded(folder, st, FoldUtf8(name), found) ? 0 : -1;
+    resolved = current;
+    return 0;
 }
 
 std::string homeFolder()
@@ -241,29 +276,8 @@ int ResolvePath(const std::string& path, const Location& base, Location& resolve
         }
     }
 
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        struct stat st
-        {};
-        if (::stat(current.path.c_str(), &st) != 0)
-            return CodeForErrno(errno, true);
-        if (!S_ISDIR(st.st_mode))
-            return kPathNotFound;
-        if (parts[k] == "..") {
-            // As on Windows, ".." at the root (of a drive, or of the file system) stays there.
-            if (current.path.size() > current.rootLength)
-                current.path = parentOf(current.path);
-            continue;
-        }
-        std::string found;
-        const int code = findEntry(current.path, st, parts[k], found);
-        if (code > 0)
-            return code;
-        if (code < 0)
-            return k + 1 == parts.size() ? kFileNotFound : kPathNotFound;
-        current.path = joinPath(current.path, found);
-    }
-    resolved = current;
-    return 0;
+    std::size_t reached = 0;
+    return resolveFrom(parts, 0, current, resolved, reached);
 }
 
 std::string FindOnPath(const std::string& program)

@@ -27,10 +27,11 @@ bool IsDirectory(const std::string& path);
 std::string CurrentFolder();
 
 // Resolves a path against a base folder. Each component is matched exactly first, then without regard
-// to case (the first in byte order when several names match); a drive letter goes through the
-// Windows compatibility prefix, and the result keeps that drive's root. Returns 0 with the real path,
-// 2 when only the last component is missing, 3 when a folder on the way (or the drive) is missing,
-// 5 when a folder on the way may not be searched.
+// to case; where a folder holds several names that match (/TMP beside /tmp), each is tried, the exact
+// one first and the others in byte order, and the first that leads to the file wins. A drive letter goes
+// through the Windows compatibility prefix, and the result keeps that drive's root. Returns 0 with the real
+// path, 2 when only the last component is missing, 3 when a folder on the way (or the drive) is missing, 5
+// when a folder on the way may not be searched.
 int ResolvePath(const std::string& path, const Location& base, Location& resolved);
 
 // The full path of a program found on PATH, or "" when there is none.

@@ -45,12 +45,14 @@ bool isOpenVerb(const char* operation)
     return FoldUtf8(operation) == "open";
 }
 
-std::intptr_t openWith(const char* opener, const std::string& target, const std::string& folder)
+std::intptr_t openWith(const char* opener, const std::string& target, const std::string& folder,
+                       ShellStart& start)
 {
     const std::string executable = FindOnPath(opener);
     if (executable.empty())
         return kNoAssociation;
-    return StartProgram(executable, {executable, target}, folder);
+    start = {executable, target, {executable, target}, folder};
+    return 0;
 }
 
 // What the first bytes of a file say it is.
@@ -93,14 +95,14 @@ Content sniff(const std::string& target)
 // desktop's opener. Anything else (a FIFO, a socket, a device) is refused with 11, "not a valid
 // program", at once: reading it could wait for ever, and it is neither a program nor a document.
 std::intptr_t openResolved(const std::string& target, const std::string& commandLine,
-                           const std::string& folder)
+                           const std::string& folder, ShellStart& start)
 {
     struct stat st
     {};
     if (::stat(target.c_str(), &st) != 0)
         return CodeForErrno(errno);
     if (S_ISDIR(st.st_mode))
-        return openWith("xdg-open", target, folder);
+        return openWith("xdg-open", target, folder, start);
     if (!S_ISREG(st.st_mode))
         return kBadFormat;
 
@@ -113,26 +115,28 @@ std::intptr_t openResolved(const std::string& target, const std::string& command
         std::vector<std::string> args = {target};
         for (std::string& arg : SplitCommandLine(commandLine))
             args.push_back(std::move(arg));
-        return StartProgram(target, args, folder);
+        start = {target, target, std::move(args), folder};
+        return 0;
     }
     case Content::Other:
         break;
     }
     if (!isWindowsProgram(target))
-        return openWith("xdg-open", target, folder);
+        return openWith("xdg-open", target, folder, start);
     const std::string wine = FindOnPath("wine");
     if (wine.empty())
         return kNoAssociation;
     std::vector<std::string> args = {wine, target};
     for (std::string& arg : SplitCommandLine(commandLine))
         args.push_back(std::move(arg));
-    return StartProgram(wine, args, folder);
+    start = {wine, target, std::move(args), folder};
+    return 0;
 }
 
 } // namespace
 
-std::intptr_t ShellExecuteA(void* /*hwnd*/, const char* operation, const char* file, const char* parameters,
-                            const char* directory, int /*showCmd*/)
+std::intptr_t PlanShellOpen(const char* operation, const char* file, const char* parameters,
+                            const char* directory, ShellStart& start)
 {
     if (!isOpenVerb(operation))
         return kNoAssociation;
@@ -165,7 +169,17 @@ std::intptr_t ShellExecuteA(void* /*hwnd*/, const char* operation, const char* f
     }
     if (code != 0)
         return code;
-    return openResolved(target.path, commandLine, folder.path);
+    return openResolved(target.path, commandLine, folder.path, start);
+}
+
+std::intptr_t ShellExecuteA(void* /*hwnd*/, const char* operation, const char* file, const char* parameters,
+                            const char* directory, int /*showCmd*/)
+{
+    ShellStart start;
+    const std::intptr_t code = PlanShellOpen(operation, file, parameters, directory, start);
+    if (code != 0)
+        return code;
+    return StartProgram(start.program, start.arguments, start.folder);
 }
 
 } // namespace platform

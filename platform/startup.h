@@ -14,4 +14,9 @@ int StartupShowCommand();
 // Windows).
 std::string CurrentUser();
 
+// Windows: a program of the window subsystem has no console; where it was started from a command
+// prompt and its standard output and error go nowhere else, they go to that prompt's console, so
+// that --help, --version and --check print there. POSIX: nothing to do.
+void UseStartingConsole();
+
 } // namespace platform

@@ -24,4 +24,6 @@ std::string CurrentUser()
     return "uid " + std::to_string(::getuid());
 }
 
+void UseStartingConsole() {}
+
 } // namespace platform

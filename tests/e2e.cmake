@@ -17,6 +17,11 @@ if(NOT WIN32)
                                VENTIRO_VERSION="${PROJECT_VERSION}"
                                VENTIRO_FAILING_BINARY="$<TARGET_FILE:ventiro_failing_start>")
     add_dependencies(test_end_to_end ventiro ventiro_failing_start)
+
+    # ventiro --check and --ini: the real binary, without a display.
+    ventiro_add_test(NAME test_check SOURCES test_check.cpp LIBS ventiro_launch ventiro_e2e_support)
+    target_compile_definitions(test_check PRIVATE VENTIRO_BINARY="$<TARGET_FILE:ventiro>")
+    add_dependencies(test_check ventiro)
 endif()
 # The real ventiro.exe, from the folder that the zip holds, under Wine on the X server of
 # scripts/test-windows: it needs the windows platform, not the offscreen one.

@@ -10,3 +10,5 @@ if(WIN32)
 else()
     ventiro_add_test(NAME test_config_location SOURCES test_config_location.cpp LIBS ventiro_platform ventiro_test_support)
 endif()
+# The local socket of the one panel per operator: AF_UNIX on POSIX, a named pipe on Windows.
+ventiro_add_test(NAME test_local_socket SOURCES test_local_socket.cpp LIBS ventiro_platform ventiro_test_support)

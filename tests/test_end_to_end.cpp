@@ -133,10 +133,11 @@ protected:
     }
 
     // Starts the program and waits for its main window.
-    std::uint32_t start(const char* program = "ventiro")
+    std::uint32_t start(const char* program = "ventiro", const std::vector<std::string>& options = {})
     {
-        m_panel = std::make_unique<Process>(std::vector<std::string>{(m_dir / program).string()},
-                                            m_dir / "elsewhere", m_dir / "panel.log");
+        std::vector<std::string> args = {(m_dir / program).string()};
+        args.insert(args.end(), options.begin(), options.end());
+        m_panel = std::make_unique<Process>(args, m_dir / "elsewhere", m_dir / "panel.log");
         const std::uint32_t window = waitForWindow(m_panel->Pid(), "^Ventiro");
         EXPECT_NE(window, 0u) << "no main window; output:\n" << log();
         return window;
@@ -189,6 +190,34 @@ TEST_F(EndToEnd, FirstRunClosedFromOutsideWritesBothSectionsAndTheTable)
     EXPECT_EQ(stored.at(kTableSection).at("Count"), std::to_string(DefaultLaunchTable().size()));
     EXPECT_EQ(storedTable(stored), DefaultLaunchTable());
     EXPECT_FALSE(fs::exists(m_dir / "elsewhere" / "Ventiro.ini"));
+}
+
+TEST_F(EndToEnd, IniFileOnTheCommandLineHoldsTheTableAndThePlacementAndNamesTheInstance)
+{
+    const fs::path central = m_dir / "central" / "Ventiro.ini";
+    fs::create_directory(m_dir / "central");
+    TValueListStrings table(DefaultLaunchTable());
+    table.Put(table.IndexOfName("CimE"), "CimE=" + recorder() + " [central]");
+    writeFile(central, iniFileOf(table.Lines()));
+    const std::uint32_t window = start("ventiro", {"--ini", central.string()});
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(launchAndRecord(window, "CimE"),
+              (std::vector<std::string>{"CENTRAL", (m_dir / "tools").string()}));
+    // The same file: the running panel answers. Another file: a panel of its own.
+    Process second({(m_dir / "ventiro").string(), "--ini", central.string()}, m_dir / "elsewhere",
+                   m_dir / "second.log");
+    EXPECT_EQ(second.WaitForExit(), 0) << readBytes(m_dir / "second.log");
+    Process other({(m_dir / "ventiro").string(), "--ini", (m_dir / "other.ini").string()},
+                  m_dir / "elsewhere", m_dir / "other.log");
+    const std::uint32_t otherWindow = waitForWindow(other.Pid(), "^Ventiro");
+    EXPECT_NE(otherWindow, 0u) << readBytes(m_dir / "other.log");
+    closeFromOutside(otherWindow);
+    EXPECT_EQ(other.WaitForExit(), 0);
+    EXPECT_EQ(closeAndWait(window), 0);
+
+    EXPECT_TRUE(readIni(central).count(kMainSection));
+    EXPECT_TRUE(readIni(m_dir / "other.ini").count(kMainSection));
+    EXPECT_FALSE(fs::exists(ini())) << "nothing beside the program";
 }
 
 TEST_F(EndToEnd, ButtonStartsItsProgramWithUpperCasedParametersInTheProgramsFolder)

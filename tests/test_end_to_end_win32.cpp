@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -265,6 +266,34 @@ protected:
         return fields ? *fields : std::vector<std::string>{};
     }
 
+    // Runs another start of the copy to its end, its standard output going to `output`; its exit code,
+    // or 259 when it does not end.
+    DWORD runAnother(const std::string& options, const fs::path& output)
+    {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        const HANDLE file = CreateFileA(output.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        STARTUPINFOA info{};
+        info.cb = sizeof info;
+        info.dwFlags = STARTF_USESTDHANDLES;
+        info.hStdOutput = info.hStdError = file;
+        PROCESS_INFORMATION other{};
+        std::string commandLine = "\"" + (panel / "ventiro.exe").string() + "\" " + options;
+        const std::string cwd = (folder.path() / "Elsewhere").string();
+        DWORD code = 259;
+        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd.c_str(),
+                           &info, &other)) {
+            if (WaitForSingleObject(other.hProcess, 30000) == WAIT_OBJECT_0)
+                GetExitCodeProcess(other.hProcess, &code);
+            else
+                TerminateProcess(other.hProcess, 99);
+            CloseHandle(other.hProcess);
+            CloseHandle(other.hThread);
+        }
+        CloseHandle(file);
+        return code;
+    }
+
     RECT frame(HWND window) const
     {
         RECT r{};
@@ -376,6 +405,26 @@ TEST_F(PanelCopy, LogoffSavesLikeAClose)
     EXPECT_EQ(frame(again).left, 175);
     EXPECT_EQ(frame(again).top, 122);
     PostMessageA(again, WM_CLOSE, 0, 0);
+    EXPECT_EQ(waitForExit(), 0u);
+}
+
+TEST_F(PanelCopy, SecondStartBringsTheRunningPanelBackAndEnds)
+{
+    writeTable({});
+    const HWND window = start();
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_MINIMIZE);
+    ASSERT_TRUE(waitFor([&] { return IsIconic(window) != 0; }));
+    EXPECT_EQ(runAnother("", folder.path() / "second.txt"), 0u);
+    EXPECT_TRUE(waitFor([&] { return IsIconic(window) == 0 && GetForegroundWindow() == window; }))
+        << "the running panel is back in front";
+    // A check prints where its output goes, and opens no window.
+    EXPECT_EQ(runAnother("--check --ini " + ini().string(), folder.path() / "check.txt"), 1u);
+    std::ifstream check(folder.path() / "check.txt");
+    std::string first;
+    std::getline(check, first);
+    EXPECT_EQ(first.rfind("CimE\t", 0), 0u) << first;
+    PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(waitForExit(), 0u);
 }
 

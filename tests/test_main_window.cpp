@@ -23,6 +23,7 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -545,3 +546,35 @@ TEST(MainWindowClose, ByCloseBox)
 }
 
 } // namespace
+
+TEST_F(MainWindow, AtTheMinimumWidthNoSliverOfTheSizeGripShows)
+{
+    const QRgb grip = Ventiro_Form1->StatusBar1->palette().color(QPalette::Dark).rgb();
+    for (const int width : {592, 700}) {
+        SCOPED_TRACE(width);
+        Ventiro_Form1->resize(width, 303);
+        const QImage corner = Ventiro_Form1->grab(QRect(width - 14, 303 - 19, 14, 19)).toImage();
+        bool drawn = false;
+        for (int y = 0; y < corner.height(); ++y) {
+            for (int x = 0; x < corner.width(); ++x)
+                drawn = drawn || corner.pixel(x, y) == grip;
+        }
+        EXPECT_EQ(drawn, width == 700);
+    }
+}
+
+TEST_F(MainWindow, SettingsWindowStoredMinimisedOpensNormal)
+{
+    const FreshSettingsWindow fresh;
+    std::ofstream(iniPath(), std::ios::binary | std::ios::trunc) << "[Einstellungenmaske]\r\nShowCmd=2\r\n";
+    bool visible = false;
+    bool minimised = true;
+    QTimer::singleShot(0, [&] {
+        const SettingsClosedAtEnd closed;
+        visible = Einstellungen_Form1->isVisible();
+        minimised = Einstellungen_Form1->isMinimized();
+    });
+    Ventiro_Form1->EinstellungenExecute();
+    EXPECT_TRUE(visible);
+    EXPECT_FALSE(minimised) << "the main window waits for it, so it must be there to click";
+}

@@ -172,6 +172,45 @@ TEST_F(Shell, ExactNameWinsThenFirstInByteOrder)
     EXPECT_EQ(open("CAFE", "-", folder.str()), 2); // accents count
 }
 
+TEST_F(Shell, EverySpellingOfAFolderIsTriedUntilOneLeadsToTheFile)
+{
+    // Two spellings side by side, the program under the one that is not tried first.
+    fs::create_directories(folder.path() / "TMP" / "X");
+    fs::create_directories(folder.path() / "tmp" / "x");
+    installHelper(folder.path() / "tmp" / "x", "rec");
+    fs::create_directories(folder.path() / "drive_c" / "CIMATRON" / "BIN");
+    fs::create_directories(folder.path() / "drive_c" / "Cimatron" / "Bin");
+    installHelper(folder.path() / "drive_c" / "Cimatron" / "Bin", "rec");
+    fs::create_directory(folder.path() / "prefix" / "dosdevices");
+    fs::create_directory_symlink(folder.path() / "drive_c", folder.path() / "prefix" / "dosdevices" / "c:");
+    const std::string tmp = folder.str() + "/TMP/X/";
+    const struct
+    {
+        std::string file;
+        std::intptr_t code; // 0: started from `found`
+        fs::path found;
+    } cases[] = {
+        {tmp + "REC", 0, folder.path() / "tmp/x/rec"},
+        {"C:\\CIMATRON\\BIN\\REC", 0, folder.path() / "prefix/dosdevices/c:/Cimatron/Bin/rec"},
+        {tmp + "NOPE", 2, {}},
+        {tmp + "NOPE\\REC", 3, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        fs::remove(record());
+        RecordTo to(record());
+        const std::intptr_t result = open(c.file, "-", "");
+        if (c.code != 0) {
+            EXPECT_EQ(result, c.code);
+            continue;
+        }
+        EXPECT_GT(result, 32);
+        const auto rec = waitForRecord(record());
+        ASSERT_TRUE(rec);
+        EXPECT_EQ(rec->argv.front(), c.found.string());
+    }
+}
+
 TEST_F(Shell, RelativeNameIsLookedForInTheDirectoryThenTheCurrentFolder)
 {
     fs::create_directory(folder.path() / "work");

@@ -36,9 +36,9 @@ bool TApplication::PrepareDisplay()
 {
     std::string platformName;
     if (!platform::ChooseWindowSystem(platformName)) {
-        std::fputs("ventiro: no display could be opened (DISPLAY and WAYLAND_DISPLAY name no running X "
-                   "server or Wayland compositor); start it in a desktop session, or without one as "
-                   "'xvfb-run -a ventiro'\n",
+        std::fputs("ventiro: keine Anzeige gefunden (DISPLAY und WAYLAND_DISPLAY nennen keinen laufenden "
+                   "X-Server und keinen Wayland-Compositor); in einer Desktop-Sitzung starten, ohne eine "
+                   "mit 'xvfb-run -a ventiro'\n",
                    stderr);
         return false;
     }

@@ -166,6 +166,10 @@ void TForm::setVisible(bool visible)
         }
         m_inShowHandler = false;
     }
+    // A modal window never opens minimised: the windows behind it wait for it, and the operator would
+    // have nothing to click until he found it on the task bar.
+    if (visible && m_inModal && (windowState() & Qt::WindowMinimized))
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     // The first showing at the designed place (no stored placement moved it) keeps the whole window
     // on the screen; a stored placement keeps its own rules (SetWindowPlacement).
     if (visible && !m_shownOnce) {

@@ -1,11 +1,12 @@
 #include "single_instance.h"
 
+#include "local_socket_watch.h"
+
 #include "platform/local_socket.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 
 namespace {
 
@@ -37,11 +38,13 @@ class Request : public QObject
 {
 public:
     Request(int fd, std::function<void(const QByteArray&)> toFront)
-        : m_fd(fd), m_notifier(fd, QSocketNotifier::Read), m_toFront(std::move(toFront))
+        : m_fd(fd), m_watch(fd, [this] { read(); }), m_toFront(std::move(toFront))
+    {}
+    ~Request() override
     {
-        connect(&m_notifier, &QSocketNotifier::activated, this, [this] { read(); });
+        m_watch.SetEnabled(false);
+        platform::CloseLocalSocket(m_fd);
     }
-    ~Request() override { platform::CloseLocalSocket(m_fd); }
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
 
@@ -64,12 +67,12 @@ private:
 
     void finish()
     {
-        m_notifier.setEnabled(false);
+        m_watch.SetEnabled(false);
         deleteLater();
     }
 
     int m_fd;
-    QSocketNotifier m_notifier;
+    TLocalSocketWatch m_watch;
     std::function<void(const QByteArray&)> m_toFront;
     std::string m_text;
 };
@@ -117,8 +120,7 @@ bool TSingleInstance::Listen(std::function<void(const QByteArray& startupId)> to
     }
     m_server = server;
     m_toFront = std::move(toFront);
-    m_notifier = std::make_unique<QSocketNotifier>(m_server, QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { accept(); });
+    m_notifier = std::make_unique<TLocalSocketWatch>(m_server, [this] { accept(); });
     if (m_locked) {
         m_lock.unlock();
         m_locked = false;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-class QSocketNotifier;
+class TLocalSocketWatch;
 
 // One panel per operator: the panel that runs for a user, display and INI file listens on a local
 // socket named after the three (hashed); a later start for the same three reaches it, asks it to come
@@ -15,8 +15,8 @@ class QSocketNotifier;
 // temporary folder, readable by its user only. A socket or lock that a killed panel left behind is
 // taken over: nothing answers there, so the new panel listens in its place.
 //
-// The socket is the OS layer's (platform/local_socket.h), watched on the event loop; Qt's own local
-// sockets would bring Qt's network library and its dependencies into every start.
+// The socket is the OS layer's (platform/local_socket.h; a named pipe on Windows), watched on the event
+// loop; Qt's own local sockets would bring Qt's network library and its dependencies into every start.
 class TSingleInstance
 {
 public:
@@ -42,6 +42,6 @@ private:
     QLockFile m_lock;
     bool m_locked = false;
     int m_server = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<TLocalSocketWatch> m_notifier;
     std::function<void(const QByteArray&)> m_toFront;
 };

@@ -42,7 +42,10 @@ void TStatusBar::paintEvent(QPaintEvent*)
     const QRect textRect = rect().adjusted(4, 1, -16, 0);
     painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
                      fontMetrics().elidedText(toQString(m_simpleText), Qt::ElideRight, textRect.width()));
-    // The size grip in the right-hand corner.
+    // The size grip in the right-hand corner, only where the window shows the whole bar: a bar wider
+    // than a window at its minimum width would show a sliver of it.
+    if (parentWidget() != nullptr && !isWindow() && geometry().right() >= parentWidget()->width())
+        return;
     painter.setPen(palette().color(QPalette::Dark));
     for (int i = 0; i < 3; ++i) {
         const int o = 4 + 4 * i;
