@@ -8,7 +8,7 @@ namespace {
 constexpr std::string_view kHeaderMagic{"\0ventiro-journal\0", 17};
 constexpr std::string_view kFooterMagic{"\0ventiro-written\0", 17};
 constexpr std::size_t kHeaderSize = kHeaderMagic.size() + 8;
-constexpr std::size_t kFooterSize = kFooterMagic.size() + 4 * 8;
+constexpr std::size_t kFooterSize = kFooterMagic.size() + std::size_t{32}; // four numbers of 8 bytes
 
 void putNumber(std::string& out, std::uint64_t value)
 {

@@ -29,7 +29,7 @@ namespace {
 const char* const kTempInfix = ".tmp";
 constexpr std::size_t kRandomLetters = 12;
 // A temporary file of this user older than this belongs to a save that was killed.
-constexpr std::time_t kLeftoverAge = 10 * 60;
+constexpr std::time_t kLeftoverAge = std::time_t{600};
 // A share lock older than this belongs to a save that was killed: a save takes well under a second.
 constexpr std::time_t kStaleShareLock = 30;
 // How long a wait for the share lock goes on after another save's lock file came and went.
