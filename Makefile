@@ -7,7 +7,7 @@
 # make fuzz  builds the fuzz targets with clang and runs each for FUZZ_SECONDS
 # make package  builds the Debian package $(BUILD)/ventiro_<version>_<arch>.deb
 # make tidy  builds into build/ and runs clang-tidy over the program's sources
-# make windows-zip  builds the Windows Qt once (scripts/build-windows-qt, about 25 minutes) and the
+# make windows-zip  builds the Windows Qt once (scripts/build-windows-qt, about 37 minutes on 2 cores) and the
 #            portable $(WINDOWS_BUILD)/ventiro-<version>-win64.zip
 
 BUILD ?= build
