@@ -96,6 +96,27 @@ bool readWhole(int fd, std::string& content)
     }
 }
 
+// The hash of all of `fd`, read piece by piece; nothing on a read error.
+std::optional<std::uint64_t> hashWhole(int fd)
+{
+    struct stat st;
+    if (!freshStat(fd, st))
+        return std::nullopt;
+    char buffer[65536];
+    std::uint64_t hash = kFnv64Start;
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(fd, buffer, sizeof buffer, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return hash;
+        hash = Fnv64(std::string_view(buffer, static_cast<std::size_t>(got)), hash);
+        at += got;
+    }
+}
+
 enum class Opened
 {
     Regular,
@@ -337,8 +358,7 @@ static bool unchangedSinceBegin(const ProfileTransaction::Impl& t)
     ProfileVersion version{now, nowNs(), 0};
     if (StampSettled(version))
         return true;
-    std::string bytes;
-    return readWhole(current.get(), bytes) && Fnv64(bytes) == t.hash;
+    return hashWhole(current.get()) == t.hash;
 }
 
 ProfileResult ProfileTransaction::Commit(const std::string& content, ProfileVersion& written)

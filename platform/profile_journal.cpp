@@ -26,9 +26,8 @@ std::uint64_t numberAt(std::string_view bytes, std::size_t at)
 
 } // namespace
 
-std::uint64_t Fnv64(std::string_view bytes)
+std::uint64_t Fnv64(std::string_view bytes, std::uint64_t hash)
 {
-    std::uint64_t hash = 14695981039346656037ull;
     for (const char c : bytes) {
         hash ^= static_cast<unsigned char>(c);
         hash *= 1099511628211ull;

@@ -18,7 +18,10 @@
 
 namespace platform {
 
-std::uint64_t Fnv64(std::string_view bytes);
+// The hash of `bytes`; `hash` carries on one of the bytes before them, so a file can be hashed
+// piece by piece.
+constexpr std::uint64_t kFnv64Start = 14695981039346656037ull;
+std::uint64_t Fnv64(std::string_view bytes, std::uint64_t hash = kFnv64Start);
 
 // The bytes step 1 writes at `at` behind an old content of `oldSize` bytes.
 std::string JournalRecord(std::string_view content, std::uint64_t oldSize, std::uint64_t at);

@@ -119,6 +119,16 @@ private:
     bool m_kept = false;
 };
 
+// Renames the temporary file over `target`; it is no temporary file any more.
+WriteResult renameIntoPlace(TempFile& temp, const std::string& target)
+{
+    if (::rename(temp.name().c_str(), target.c_str()) != 0)
+        return WriteResult::Failed;
+    temp.keep();
+    syncFolder(FolderOf(target));
+    return WriteResult::Done;
+}
+
 // The names of the extended attributes (access control lists included) of the file open as `fd`.
 bool attributeNames(int fd, std::vector<std::string>& names)
 {
@@ -279,9 +289,7 @@ WriteResult CreateNewFile(const std::string& target, const std::string& content,
             return WriteResult::Changed;
         if (!unchanged())
             return WriteResult::Changed;
-        if (::rename(temp.name().c_str(), target.c_str()) != 0)
-            return WriteResult::Failed;
-        temp.keep();
+        return renameIntoPlace(temp, target);
     }
     syncFolder(FolderOf(target));
     return WriteResult::Done;
@@ -302,11 +310,7 @@ WriteResult ReplaceByRename(const std::string& target, const std::string& conten
         return WriteResult::Failed;
     if (!unchanged())
         return WriteResult::Changed;
-    if (::rename(temp.name().c_str(), target.c_str()) != 0)
-        return WriteResult::Failed;
-    temp.keep();
-    syncFolder(FolderOf(target));
-    return WriteResult::Done;
+    return renameIntoPlace(temp, target);
 }
 
 bool WriteThrough(int fd, const std::string& content)

@@ -784,10 +784,7 @@ TEST(StorageFaults, SixPanelsClosingAtOnceKeepEveryEdit)
                     RecordingWindow window(1, 2, 300, 200, false);
                     TValueListStrings table;
                     window.table = &table;
-                    TFormStorage storage(window);
-                    storage.SetStoredProps({"Verknuepfungseditor.Strings"});
-                    storage.IniFileName = ini;
-                    storage.IniSection = "Einstellungenmaske";
+                    const auto storage = NewFormStorage(window, ini, "Einstellungenmaske", true);
                     window.show();
                     std::vector<std::string> edited = table.Lines();
                     const std::string name = "Name" + std::to_string(p * 7);
@@ -896,10 +893,8 @@ TEST(StorageFaults, SameSecondSameSizeEditAndFailedSavesAreFollowed)
     RecordingWindow window(1, 2, 300, 200, false);
     TValueListStrings lines;
     window.table = &lines;
-    TFormStorage storage(window);
-    storage.SetStoredProps({"Verknuepfungseditor.Strings"});
-    storage.IniFileName = ini;
-    storage.IniSection = "S";
+    const auto owned = NewFormStorage(window, ini, "S", true);
+    TFormStorage& storage = *owned;
     storage.LoadFromIni();
     ASSERT_EQ(lines.Lines(), std::vector<std::string>{"CimE=old.exe"});
     {
