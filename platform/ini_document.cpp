@@ -16,14 +16,6 @@ char lower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = lower(c);
-    return out;
-}
-
 bool sameName(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -34,30 +26,30 @@ bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
-// The hash of a key, without regard to case. Keys that end in consecutive numbers ("Item0",
-// "Item1", ...) get consecutive hashes in groups of 8, one cache line of the index each, so that a
-// run through a long list touches the index in order instead of at random.
-std::uint32_t hashName(std::string_view name)
+// Section and key names hash and compare without regard to ASCII case; a map keyed by them finds a
+// name under any of its spellings, and is searched with a view without making a string of it.
+struct NameHash
 {
-    std::size_t digits = 0;
-    while (digits < name.size() && digits < 9 && name[name.size() - 1 - digits] >= '0' &&
-           name[name.size() - 1 - digits] <= '9')
-        ++digits;
-    std::uint32_t hash = 2166136261u;
-    for (char c : name.substr(0, name.size() - digits)) {
-        hash ^= static_cast<unsigned char>(lower(c));
-        hash *= 16777619u;
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept
+    {
+        std::uint64_t hash = 14695981039346656037ull; // FNV-1a
+        for (const char c : name) {
+            hash ^= static_cast<unsigned char>(lower(c));
+            hash *= 1099511628211ull;
+        }
+        return static_cast<std::size_t>(hash);
     }
-    if (digits == 0)
-        return hash;
-    std::uint32_t number = 0;
-    for (char c : name.substr(name.size() - digits))
-        number = number * 10 + static_cast<std::uint32_t>(c - '0');
-    hash ^= static_cast<std::uint32_t>(digits) << 24;
-    hash = (hash ^ (number >> 3)) * 0x9E3779B1u;
-    hash ^= hash >> 15;
-    return (hash & ~7u) | (number & 7u);
-}
+};
+
+struct SameName
+{
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return sameName(a, b); }
+};
+
+template <typename T>
+using ByName = std::unordered_map<std::string, T, NameHash, SameName>;
 
 enum class Kind : std::uint8_t
 {
@@ -66,126 +58,19 @@ enum class Kind : std::uint8_t
     Dead
 };
 
-// One line of the file without its line end, as a view into the file's bytes or into the text of a
-// write.
+// One line of the file without its line end: where its text is, in the file's bytes or in the text
+// of the writes.
 struct Line
 {
-    const char* text = nullptr;
+    std::size_t at = 0;
     std::uint32_t size = 0;
+    bool written = false;
     Kind kind = Kind::Other;
-    std::string_view view() const { return {text, size}; }
 };
 
-std::string_view keyOf(const Line& line)
-{
-    const std::string_view text = line.view();
-    return trimmedView(text.substr(0, text.find('=')));
-}
-
-// The key lines of one section: an open-addressing table of (hash, line number + 1), the first
-// line of each key only.
-class KeyIndex
-{
-public:
-    std::uint32_t find(std::string_view key, std::uint32_t hash, const std::vector<Line>& lines) const
-    {
-        if (m_slots.empty())
-            return kNone;
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-            const Slot& slot = m_slots[i];
-            if (slot.line == 0)
-                return kNone;
-            if (slot.line != kTombstone && slot.hash == hash && sameName(keyOf(lines[slot.line - 1]), key))
-                return slot.line - 1;
-        }
-    }
-
-    // Adds the line unless its key is there already (the first line of a key wins).
-    void insertFirst(std::string_view key, std::uint32_t hash, std::uint32_t line,
-                     const std::vector<Line>& lines)
-    {
-        if ((m_used + 1) * 4 > m_slots.size() * 3)
-            grow();
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = hash & mask;
-        for (; m_slots[i].line != 0; i = (i + 1) & mask)
-            if (m_slots[i].line != kTombstone && m_slots[i].hash == hash &&
-                sameName(keyOf(lines[m_slots[i].line - 1]), key))
-                return;
-        m_slots[i] = {hash, line + 1};
-        ++m_used;
-    }
-
-    // Room for `count` keys without growing.
-    void reserve(std::size_t count)
-    {
-        std::size_t size = 16;
-        while (count * 4 > size * 3)
-            size *= 2;
-        if (size > m_slots.size())
-            grow(size);
-    }
-
-    void insert(std::uint32_t hash, std::uint32_t line)
-    {
-        if ((m_used + 1) * 4 > m_slots.size() * 3)
-            grow();
-        place(hash, line + 1);
-        ++m_used;
-    }
-
-    void erase(std::uint32_t hash, std::uint32_t line)
-    {
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = hash & mask; m_slots[i].line != 0; i = (i + 1) & mask)
-            if (m_slots[i].line == line + 1) {
-                m_slots[i].line = kTombstone;
-                return;
-            }
-    }
-
-    void clear()
-    {
-        std::vector<Slot>().swap(m_slots);
-        m_used = 0;
-    }
-
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
-private:
-    struct Slot
-    {
-        std::uint32_t hash = 0;
-        std::uint32_t line = 0; // 0 empty, kTombstone removed, else line number + 1
-    };
-    static constexpr std::uint32_t kTombstone = 0xFFFFFFFFu;
-
-    void place(std::uint32_t hash, std::uint32_t value)
-    {
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = hash & mask;
-        while (m_slots[i].line != 0)
-            i = (i + 1) & mask;
-        m_slots[i] = {hash, value};
-    }
-
-    void grow(std::size_t size = 0)
-    {
-        std::vector<Slot> old;
-        old.swap(m_slots);
-        m_slots.resize(size ? size : old.empty() ? 16 : old.size() * 2);
-        m_used = 0;
-        for (const Slot& slot : old)
-            if (slot.line != 0 && slot.line != kTombstone) {
-                place(slot.hash, slot.line);
-                ++m_used;
-            }
-    }
-
-    std::vector<Slot> m_slots;
-    std::size_t m_used = 0; // live entries and tombstones
-};
+// A section's lookups before its keys get a map: most sections are read a few times, and a long
+// table is read line by line in order (IniDocument::forEachKey()), so most never need one.
+constexpr std::uint32_t kLookupsBeforeIndex = 8;
 
 // A header line and the lines up to the next header. The first block of a file has no header.
 struct Block
@@ -194,69 +79,13 @@ struct Block
     Line header;
     std::vector<Line> lines;
     std::uint32_t insertAt = 0; // after the last key line
-    // Built when the section is first looked up: a section that is only erased never needs it.
-    mutable KeyIndex keys;
-    mutable bool indexed = false;
-
-    const KeyIndex& index() const
-    {
-        if (!indexed) {
-            std::size_t count = 0;
-            for (const Line& line : lines)
-                count += line.kind == Kind::Key ? 1 : 0;
-            keys.reserve(count);
-            for (std::size_t i = 0; i < lines.size(); ++i)
-                if (lines[i].kind == Kind::Key) {
-                    const std::string_view key = keyOf(lines[i]);
-                    keys.insertFirst(key, hashName(key), static_cast<std::uint32_t>(i), lines);
-                }
-            indexed = true;
-        }
-        return keys;
-    }
-    KeyIndex& index() { return const_cast<KeyIndex&>(std::as_const(*this).index()); }
+    bool fresh = false;         // made by a write: holds only lines written since
+    // The first line of each key, once the section was looked up often enough.
+    mutable std::optional<ByName<std::uint32_t>> keys;
+    mutable std::uint32_t lookups = 0;
 };
 
-// The blocks of one section name, in file order; removed ones come first.
-struct SectionBlocks
-{
-    std::vector<std::uint32_t> blocks;
-    std::size_t firstLive = 0;
-};
-
-// Holds the text of writes in large pieces that never move.
-class Arena
-{
-public:
-    std::string_view store(std::string_view a, std::string_view b = {}, std::string_view c = {})
-    {
-        const std::size_t size = a.size() + b.size() + c.size();
-        if (size > m_left) {
-            const std::size_t chunk = size > kChunk ? size : kChunk;
-            m_chunks.emplace_back(new char[chunk]);
-            m_next = m_chunks.back().get();
-            m_left = chunk;
-        }
-        char* out = m_next;
-        if (size == 0)
-            return {out, size}; // empty, and still pointing into the arena
-        char* at = out;
-        for (const std::string_view part : {a, b, c}) {
-            if (!part.empty())
-                std::memcpy(at, part.data(), part.size());
-            at += part.size();
-        }
-        m_next += size;
-        m_left -= size;
-        return {out, size};
-    }
-
-private:
-    static constexpr std::size_t kChunk = 1 << 20;
-    std::vector<std::unique_ptr<char[]>> m_chunks;
-    char* m_next = nullptr;
-    std::size_t m_left = 0;
-};
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 } // namespace
 
@@ -264,34 +93,40 @@ struct IniDocument::Impl
 {
     explicit Impl(std::string bytes) : content(std::move(bytes)) { parse(); }
 
-    std::string content; // the file's bytes; lines point into them
+    std::string content; // the file's bytes
+    std::string written; // the text of the writes, one after the other
     std::vector<Block> blocks;
-    std::unordered_map<std::string, SectionBlocks> sections; // by lower-case name
-    Arena arena;
+    ByName<std::vector<std::uint32_t>> sections; // the blocks of each name in file order, removed ones too
     bool changed = false;
-
-    // The last section looked up, so that a run of reads in one section hashes its name once.
-    mutable std::string cachedName;
-    mutable std::uint32_t cachedBlock = 0;
-    mutable bool cacheValid = false;
-
-    static constexpr std::uint32_t kNoBlock = 0xFFFFFFFFu;
-
     std::size_t deadContent = 0; // bytes of the file's lines that were removed
 
-    void parse();
-    bool inContent(const Line& line) const
+    // The last section looked up, so that a run of writes in one section finds it at once.
+    mutable std::string lastName;
+    mutable std::uint32_t lastBlock = kNone;
+
+    std::string_view text(const Line& line) const
     {
-        const auto at = reinterpret_cast<std::uintptr_t>(line.text);
-        const auto begin = reinterpret_cast<std::uintptr_t>(content.data());
-        return at >= begin && at < begin + content.size();
+        return std::string_view(line.written ? written : content).substr(line.at, line.size);
     }
-    void releaseContent();
+    std::string_view keyOf(const Line& line) const
+    {
+        const std::string_view all = text(line);
+        return trimmedView(all.substr(0, all.find('=')));
+    }
+    Line store(std::string_view a, std::string_view b = {}, std::string_view c = {})
+    {
+        const Line line{written.size(), static_cast<std::uint32_t>(a.size() + b.size() + c.size()), true,
+                        Kind::Other};
+        written.append(a).append(b).append(c);
+        return line;
+    }
+
+    void parse();
     std::uint32_t findBlock(std::string_view name) const;
     std::uint32_t addBlock(std::string_view name);
-    bool applySet(std::string_view section, std::string_view line, std::size_t keyLength);
-    bool applyRemoveKey(std::string_view section, std::string_view key);
-    bool applyRemoveSection(std::string_view section);
+    std::uint32_t findKey(const Block& block, std::string_view key) const;
+    void insertKeyLine(Block& block, std::string_view key, const Line& line);
+    void releaseContent();
 };
 
 void IniDocument::Impl::parse()
@@ -314,6 +149,7 @@ void IniDocument::Impl::parse()
             nextLf = next('\n', pos);
         std::size_t end = nextCr < nextLf ? nextCr : nextLf;
         const std::string_view text(data + pos, end - pos);
+        const Line line{pos, static_cast<std::uint32_t>(text.size()), false, Kind::Other};
         if (end < size)
             end += (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') ? 2 : 1;
         pos = end;
@@ -321,16 +157,14 @@ void IniDocument::Impl::parse()
         std::size_t first = 0;
         while (first < text.size() && isBlank(text[first]))
             ++first;
-        const Line line{text.data(), static_cast<std::uint32_t>(text.size()), Kind::Other};
         if (first < text.size() && text[first] == '[') {
             const std::size_t close = text.find(']', first + 1);
             const std::size_t nameEnd = close == std::string_view::npos ? text.size() : close;
-            Block block;
+            const std::string_view name = trimmedView(text.substr(first + 1, nameEnd - first - 1));
+            sections[std::string(name)].push_back(static_cast<std::uint32_t>(blocks.size()));
+            Block& block = blocks.emplace_back();
             block.hasHeader = true;
             block.header = line;
-            sections[lowered(trimmedView(text.substr(first + 1, nameEnd - first - 1)))].blocks.push_back(
-                static_cast<std::uint32_t>(blocks.size()));
-            blocks.push_back(std::move(block));
             continue;
         }
         Block& block = blocks.back();
@@ -345,121 +179,76 @@ void IniDocument::Impl::parse()
 
 std::uint32_t IniDocument::Impl::findBlock(std::string_view name) const
 {
-    if (cacheValid && name == cachedName)
-        return cachedBlock;
-    std::uint32_t found = kNoBlock;
-    const auto it = sections.find(lowered(name));
-    if (it != sections.end() && it->second.firstLive < it->second.blocks.size())
-        found = it->second.blocks[it->second.firstLive];
-    cachedName.assign(name);
-    cachedBlock = found;
-    cacheValid = true;
-    return found;
+    if (lastBlock != kNone && name == lastName)
+        return lastBlock;
+    const auto it = sections.find(name);
+    if (it == sections.end())
+        return kNone;
+    for (const std::uint32_t index : it->second)
+        if (blocks[index].hasHeader) {
+            lastName.assign(name);
+            lastBlock = index;
+            return index;
+        }
+    return kNone;
 }
 
 std::uint32_t IniDocument::Impl::addBlock(std::string_view name)
 {
     Block block;
     block.hasHeader = true;
-    const std::string_view header = arena.store("[", name, "]");
-    block.header = {header.data(), static_cast<std::uint32_t>(header.size()), Kind::Other};
+    block.header = store("[", name, "]");
+    block.fresh = true;
     const auto index = static_cast<std::uint32_t>(blocks.size());
-    sections[lowered(name)].blocks.push_back(index);
+    sections[std::string(name)].push_back(index);
     blocks.push_back(std::move(block));
-    cacheValid = false;
+    lastBlock = kNone;
     return index;
 }
 
-bool IniDocument::Impl::applySet(std::string_view section, std::string_view text, std::size_t keyLength)
+std::uint32_t IniDocument::Impl::findKey(const Block& block, std::string_view key) const
 {
-    const std::string_view key = text.substr(0, keyLength);
-    std::uint32_t index = findBlock(section);
-    if (index == kNoBlock)
-        index = addBlock(section);
-    Block& block = blocks[index];
-    const std::uint32_t hash = hashName(key);
-    const std::uint32_t at = block.index().find(key, hash, block.lines);
-    if (at != KeyIndex::kNone) {
-        // The key keeps its spelling; only the value changes.
-        Line& line = block.lines[at];
-        const std::string_view spelling = keyOf(line);
-        const std::string_view value = text.substr(keyLength + 1);
-        const std::string_view old = line.view();
-        if (old.size() == spelling.size() + 1 + value.size() && old.substr(0, spelling.size()) == spelling &&
-            old[spelling.size()] == '=' && old.substr(spelling.size() + 1) == value)
-            return false;
-        const std::string_view fresh = spelling == key ? text : arena.store(spelling, "=", value);
-        line.text = fresh.data();
-        line.size = static_cast<std::uint32_t>(fresh.size());
-        return true;
+    if (!block.keys && ++block.lookups > kLookupsBeforeIndex) {
+        ByName<std::uint32_t>& keys = block.keys.emplace();
+        for (std::size_t i = 0; i < block.lines.size(); ++i)
+            if (block.lines[i].kind == Kind::Key)
+                keys.try_emplace(std::string(keyOf(block.lines[i])), static_cast<std::uint32_t>(i));
     }
-    const std::uint32_t insertAt = block.insertAt;
-    block.lines.insert(block.lines.begin() + insertAt,
-                       Line{text.data(), static_cast<std::uint32_t>(text.size()), Kind::Key});
-    block.index().insert(hash, insertAt);
-    block.insertAt = insertAt + 1;
-    return true;
+    if (block.keys) {
+        const auto it = block.keys->find(key);
+        return it == block.keys->end() ? kNone : it->second;
+    }
+    for (std::size_t i = 0; i < block.lines.size(); ++i)
+        if (block.lines[i].kind == Kind::Key && sameName(keyOf(block.lines[i]), key))
+            return static_cast<std::uint32_t>(i);
+    return kNone;
 }
 
-bool IniDocument::Impl::applyRemoveKey(std::string_view section, std::string_view key)
+// New key lines go after the last key line, so no key line moves.
+void IniDocument::Impl::insertKeyLine(Block& block, std::string_view key, const Line& line)
 {
-    const std::uint32_t index = findBlock(section);
-    if (index == kNoBlock)
-        return false;
-    Block& block = blocks[index];
-    const std::uint32_t hash = hashName(key);
-    KeyIndex& keys = block.index();
-    const std::uint32_t at = keys.find(key, hash, block.lines);
-    if (at == KeyIndex::kNone)
-        return false;
-    block.lines[at].kind = Kind::Dead;
-    keys.erase(hash, at);
-    // A later duplicate of the key now is the first one.
-    for (std::size_t i = at + 1; i < block.lines.size(); ++i) {
-        const Line& line = block.lines[i];
-        if (line.kind == Kind::Key && sameName(keyOf(line), key)) {
-            keys.insert(hash, static_cast<std::uint32_t>(i));
-            break;
-        }
-    }
-    return true;
+    const std::uint32_t at = block.insertAt;
+    block.lines.insert(block.lines.begin() + at, line);
+    block.lines[at].kind = Kind::Key;
+    block.insertAt = at + 1;
+    if (block.keys)
+        block.keys->try_emplace(std::string(key), at);
+    changed = true;
 }
 
-bool IniDocument::Impl::applyRemoveSection(std::string_view section)
-{
-    const std::uint32_t index = findBlock(section);
-    if (index == kNoBlock)
-        return false;
-    Block& block = blocks[index];
-    block.hasHeader = false;
-    // The comment lines stay where they were; the key lines go.
-    std::vector<Line> kept;
-    for (const Line& line : block.lines) {
-        if (line.kind == Kind::Other)
-            kept.push_back(line);
-        else if (inContent(line))
-            deadContent += line.size;
-    }
-    if (inContent(block.header))
-        deadContent += block.header.size;
-    block.lines.swap(kept);
-    block.keys.clear();
-    block.indexed = true;
-    block.insertAt = 0;
-    ++sections[lowered(section)].firstLive;
-    cacheValid = false;
-    // Saving a table erases its section and writes it again: most of the file is dead then.
-    if (deadContent > content.size() / 2)
-        releaseContent();
-    return true;
-}
-
-// Moves the lines still in use out of the file's bytes and frees them.
+// Moves the lines still in use out of the file's bytes and frees them: saving a table removes its
+// section and writes it again, and the file's bytes are mostly dead then.
 void IniDocument::Impl::releaseContent()
 {
+    // Room for a section of the size it had: space reserved and not written costs no memory, and the
+    // text of the writes then never has to move while it grows to that size.
+    written.reserve(written.size() + content.size() + content.size() / 4);
     const auto move = [&](Line& line) {
-        if (inContent(line))
-            line.text = arena.store(line.view()).data();
+        if (!line.written) {
+            const Kind kind = line.kind;
+            line = store(text(line));
+            line.kind = kind;
+        }
     };
     for (Block& block : blocks) {
         if (block.hasHeader)
@@ -478,48 +267,137 @@ IniDocument::~IniDocument() = default;
 IniDocument::IniDocument(IniDocument&&) noexcept = default;
 IniDocument& IniDocument::operator=(IniDocument&&) noexcept = default;
 
-std::optional<std::string_view> IniDocument::value(std::string_view section, std::string_view key) const
+namespace {
+
+// A key line's value as a read gives it: blanks trimmed, one pair of enclosing quotes removed.
+std::string_view valueOf(std::string_view line)
 {
-    const std::uint32_t index = m_impl->findBlock(trimmedView(section));
-    if (index == Impl::kNoBlock)
-        return std::nullopt;
-    const Block& block = m_impl->blocks[index];
-    key = trimmedView(key);
-    const std::uint32_t at = block.index().find(key, hashName(key), block.lines);
-    if (at == KeyIndex::kNone)
-        return std::nullopt;
-    const std::string_view text = block.lines[at].view();
-    std::string_view value = trimmedView(text.substr(text.find('=') + 1));
+    std::string_view value = trimmedView(line.substr(line.find('=') + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return value;
+}
+
+} // namespace
+
+std::optional<std::string_view> IniDocument::value(std::string_view section, std::string_view key) const
+{
+    const std::uint32_t index = m_impl->findBlock(trimmedView(section));
+    if (index == kNone)
+        return std::nullopt;
+    const Block& block = m_impl->blocks[index];
+    const std::uint32_t at = m_impl->findKey(block, trimmedView(key));
+    if (at == kNone)
+        return std::nullopt;
+    return valueOf(m_impl->text(block.lines[at]));
+}
+
+void IniDocument::forEachKey(std::string_view section,
+                             const std::function<void(std::string_view, std::string_view)>& visit) const
+{
+    const std::uint32_t index = m_impl->findBlock(trimmedView(section));
+    if (index == kNone)
+        return;
+    for (const Line& line : m_impl->blocks[index].lines)
+        if (line.kind == Kind::Key)
+            visit(m_impl->keyOf(line), valueOf(m_impl->text(line)));
 }
 
 bool IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value)
 {
     section = trimmedView(section);
     key = trimmedView(key);
-    const std::string_view text = m_impl->arena.store(key, "=", value);
-    const bool changed = m_impl->applySet(section, text, key.size());
-    m_impl->changed = m_impl->changed || changed;
-    return changed;
+    Impl& d = *m_impl;
+    std::uint32_t index = d.findBlock(section);
+    if (index == kNone)
+        index = d.addBlock(section);
+    Block& block = d.blocks[index];
+    const std::uint32_t at = d.findKey(block, key);
+    if (at == kNone) {
+        d.insertKeyLine(block, key, d.store(key, "=", value));
+        return true;
+    }
+    // The key keeps its spelling; only the value changes.
+    const std::string_view old = d.text(block.lines[at]);
+    const std::string_view spelling = d.keyOf(block.lines[at]);
+    if (old.size() == spelling.size() + 1 + value.size() && old.substr(0, spelling.size()) == spelling &&
+        old[spelling.size()] == '=' && old.substr(spelling.size() + 1) == value)
+        return false;
+    const std::string kept(spelling); // the view may point into the text the store below moves
+    block.lines[at] = d.store(kept, "=", value);
+    block.lines[at].kind = Kind::Key;
+    d.changed = true;
+    return true;
+}
+
+bool IniDocument::appendValue(std::string_view section, std::string_view key, std::string_view value)
+{
+    section = trimmedView(section);
+    key = trimmedView(key);
+    Impl& d = *m_impl;
+    std::uint32_t index = d.findBlock(section);
+    if (index == kNone)
+        index = d.addBlock(section);
+    if (!d.blocks[index].fresh)
+        return setValue(section, key, value);
+    d.insertKeyLine(d.blocks[index], key, d.store(key, "=", value));
+    return true;
 }
 
 bool IniDocument::removeKey(std::string_view section, std::string_view key)
 {
-    section = trimmedView(section);
-    const std::string_view text = m_impl->arena.store(trimmedView(key));
-    const bool changed = m_impl->applyRemoveKey(section, text);
-    m_impl->changed = m_impl->changed || changed;
-    return changed;
+    key = trimmedView(key);
+    Impl& d = *m_impl;
+    const std::uint32_t index = d.findBlock(trimmedView(section));
+    if (index == kNone)
+        return false;
+    Block& block = d.blocks[index];
+    const std::uint32_t at = d.findKey(block, key);
+    if (at == kNone)
+        return false;
+    block.lines[at].kind = Kind::Dead;
+    if (block.keys) {
+        // A later duplicate of the key now is the first one.
+        const auto it = block.keys->find(key);
+        std::uint32_t next = kNone;
+        for (std::size_t i = at + 1; i < block.lines.size() && next == kNone; ++i)
+            if (block.lines[i].kind == Kind::Key && sameName(d.keyOf(block.lines[i]), key))
+                next = static_cast<std::uint32_t>(i);
+        if (next == kNone)
+            block.keys->erase(it);
+        else
+            it->second = next;
+    }
+    d.changed = true;
+    return true;
 }
 
 bool IniDocument::removeSection(std::string_view section)
 {
-    section = trimmedView(section);
-    const bool changed = m_impl->applyRemoveSection(section);
-    m_impl->changed = m_impl->changed || changed;
-    return changed;
+    Impl& d = *m_impl;
+    const std::uint32_t index = d.findBlock(trimmedView(section));
+    if (index == kNone)
+        return false;
+    Block& block = d.blocks[index];
+    block.hasHeader = false;
+    // The comment lines stay where they were; the key lines go.
+    std::vector<Line> kept;
+    for (const Line& line : block.lines) {
+        if (line.kind == Kind::Other)
+            kept.push_back(line);
+        else if (!line.written)
+            d.deadContent += line.size;
+    }
+    if (!block.header.written)
+        d.deadContent += block.header.size;
+    block.lines.swap(kept);
+    block.keys.reset();
+    block.insertAt = 0;
+    d.lastBlock = kNone;
+    d.changed = true;
+    if (d.deadContent > d.content.size() / 2)
+        d.releaseContent();
+    return true;
 }
 
 bool IniDocument::changed() const
@@ -533,17 +411,15 @@ bool IniDocument::writeTo(const std::function<bool(std::string_view)>& sink) con
     std::string buffer;
     buffer.reserve(kPiece);
     const auto put = [&](const Line& line) {
-        if (buffer.size() + line.size + 2 > kPiece) {
+        const std::string_view text = m_impl->text(line);
+        if (buffer.size() + text.size() + 2 > kPiece) {
             if (!buffer.empty() && !sink(buffer))
                 return false;
             buffer.clear();
-            if (line.size + 2 > kPiece) {
-                if (!sink(line.view()) || !sink("\r\n"))
-                    return false;
-                return true;
-            }
+            if (text.size() + 2 > kPiece)
+                return sink(text) && sink("\r\n");
         }
-        buffer.append(line.text, line.size);
+        buffer.append(text);
         buffer += "\r\n";
         return true;
     };
@@ -559,7 +435,15 @@ bool IniDocument::writeTo(const std::function<bool(std::string_view)>& sink) con
 
 std::string IniDocument::text() const
 {
+    // Sized first: a string that doubles while it grows holds the file twice and more for a moment.
+    std::size_t size = 0;
+    for (const Block& block : m_impl->blocks) {
+        size += block.hasHeader ? block.header.size + 2 : 0;
+        for (const Line& line : block.lines)
+            size += line.kind != Kind::Dead ? line.size + 2 : 0;
+    }
     std::string out;
+    out.reserve(size);
     writeTo([&](std::string_view piece) {
         out.append(piece);
         return true;

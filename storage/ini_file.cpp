@@ -85,6 +85,17 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     m_doc.setValue(section, key, value);
 }
 
+void TIniFile::ForEachValue(const std::string& section,
+                            const std::function<void(std::string_view, std::string_view)>& visit) const
+{
+    m_doc.forEachKey(section, visit);
+}
+
+void TIniFile::AppendString(const std::string& section, const std::string& key, const std::string& value)
+{
+    m_doc.appendValue(section, key, value);
+}
+
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value)
 {
     WriteString(section, key, std::to_string(value));

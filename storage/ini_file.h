@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // One INI file as one read found it, or as one transaction changes it: a document in memory with
 // the reads and writes of the INI format. Nothing reaches the disk but through ChangeIniFile().
@@ -29,7 +30,14 @@ public:
     // True when the section holds the key.
     bool HasKey(const std::string& section, const std::string& key) const;
 
+    // Calls `visit` with the key and value of each key line of the section, in file order.
+    void ForEachValue(const std::string& section,
+                      const std::function<void(std::string_view key, std::string_view value)>& visit) const;
+
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // Adds `key` to a section that EraseSection() removed, or that is new, without looking for it
+    // there first: for a long list written anew, each key once (WriteString otherwise).
+    void AppendString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
     void EraseSection(const std::string& section);

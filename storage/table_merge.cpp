@@ -22,16 +22,16 @@ std::uint64_t hashOf(std::string_view text)
 
 } // namespace
 
-std::uint64_t TableDigest::NameOf(const std::string& line)
+std::uint64_t TableDigest::NameOf(std::string_view line)
 {
     const std::size_t eq = line.find('=');
-    if (eq == std::string::npos)
+    if (eq == std::string_view::npos)
         return hashOf(line) ^ kWholeLine;
     // The launcher's meaning of "the same name": its compare, sharp s as "ss" included.
-    return hashOf(platform::CompareKeyA(platform::LOCALE_USER_DEFAULT, line.substr(0, eq)));
+    return hashOf(platform::CompareKeyA(platform::LOCALE_USER_DEFAULT, std::string(line.substr(0, eq))));
 }
 
-std::uint64_t TableDigest::LineOf(const std::string& line)
+std::uint64_t TableDigest::LineOf(std::string_view line)
 {
     return hashOf(line);
 }
@@ -45,7 +45,7 @@ TableDigest TableDigest::Of(const std::vector<std::string>& lines)
     return digest;
 }
 
-void TableDigest::Add(const std::string& line)
+void TableDigest::Add(std::string_view line)
 {
     m_lines.emplace_back(NameOf(line), LineOf(line));
 }

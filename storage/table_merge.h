@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -13,14 +14,14 @@ class TableDigest
 public:
     static TableDigest Of(const std::vector<std::string>& lines);
     // Adds the next line.
-    void Add(const std::string& line);
+    void Add(std::string_view line);
     // True when `lines` are the digested lines, in the same order.
     bool Matches(const std::vector<std::string>& lines) const;
     bool operator==(const TableDigest&) const = default;
 
     // The name's fingerprint of a line: a line without "=" is known only by its whole text.
-    static std::uint64_t NameOf(const std::string& line);
-    static std::uint64_t LineOf(const std::string& line);
+    static std::uint64_t NameOf(std::string_view line);
+    static std::uint64_t LineOf(std::string_view line);
     const std::vector<std::pair<std::uint64_t, std::uint64_t>>& Lines() const { return m_lines; }
 
 private:

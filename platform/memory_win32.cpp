@@ -1,0 +1,12 @@
+#include "platform/memory.h"
+
+#include <malloc.h>
+
+namespace platform {
+
+void ReturnFreedMemory()
+{
+    ::_heapmin();
+}
+
+} // namespace platform
