@@ -96,7 +96,13 @@ INSTANTIATE_TEST_SUITE_P(
                     LookupCase{"EmptyName", {"=v"}, "", "v", 1}, LookupCase{"EmptyTable", {}, "CimE", "", 0},
                     LookupCase{"PrefixIsNoMatch", {"CimEx=1", "Cim=2"}, "CimE", "", 0},
                     LookupCase{"AccentsFold", {"\xC4rger=1"}, "\xE4RGER", "1", 1},
-                    LookupCase{"AccentsCount", {"\xE9t\xE9=1"}, "ete", "", 0}),
+                    LookupCase{"AccentsCount", {"\xE9t\xE9=1"}, "ete", "", 0},
+                    LookupCase{"SharpS",
+                               {"x=0", "Stra\xDF"
+                                       "e=1"},
+                               "STRASSE",
+                               "1",
+                               2}),
     [](const testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
 
 TEST(CompareStringA, IgnoresCaseOfWindows1252LettersOnly)
