@@ -32,6 +32,9 @@ constexpr std::size_t kRandomLetters = 12;
 constexpr std::time_t kLeftoverAge = std::time_t{600};
 // A share lock older than this belongs to a save that was killed: a save takes well under a second.
 constexpr std::time_t kStaleShareLock = 30;
+// How often the lock file's folder may refuse to make it, with no such file there, before a save
+// goes on without it.
+constexpr int kLockFileRefusals = 3;
 // How long a wait for the share lock goes on after another save's lock file came and went.
 constexpr std::chrono::seconds kQueueMoves(5);
 
@@ -252,16 +255,20 @@ bool ShareLock::acquire(const std::string& target, std::chrono::steady_clock::ti
     m_name = (folder == "/" ? std::string("/") : folder + "/") + "." + baseOf(target) + ".lock";
     long pauseUs = 500;
     ino_t seen = 0;
-    for (;;) {
+    for (int refused = 0;;) {
         const FileDescriptor fd(OpenFile(m_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644));
         if (fd.valid()) {
             m_held = true;
             return true;
         }
+        // A share may answer a name that exists with another error than EEXIST (sshfs: EPERM), so
+        // the name is looked at: where it is missing, the folder refuses lock files.
+        const int error = errno;
         struct stat st;
-        if (errno != EEXIST)
+        const bool present = ::lstat(m_name.c_str(), &st) == 0;
+        if (!present && error != EEXIST && ++refused >= kLockFileRefusals)
             return false;
-        if (::lstat(m_name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (present && S_ISREG(st.st_mode)) {
             if (std::time(nullptr) - st.st_mtime > kStaleShareLock)
                 ::unlink(m_name.c_str()); // a killed save's; where it is not ours to remove, it stays
             // Another save's lock file that comes and goes: the queue moves, the wait goes on.
