@@ -10,8 +10,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -58,6 +60,10 @@ std::uint64_t ProfileHash(const std::string& content);
 // read (then `content` is empty).
 bool ReadProfile(const std::string& file, std::string& content, ProfileVersion& version);
 
+// A content handed out in pieces: it gives each piece to `sink` in order and returns false at the
+// first piece the sink refuses. It can be asked for its pieces more than once.
+using ContentPieces = std::function<bool(const std::function<bool(std::string_view)>& sink)>;
+
 enum class ProfileResult
 {
     Done,
@@ -89,6 +95,7 @@ public:
     // links; where a new file could not be given all of them it is written through, so that a
     // save killed halfway is repaired by the next read or save through any name of the file.
     // The version written is `written`.
+    ProfileResult Commit(const ContentPieces& content, ProfileVersion& written);
     ProfileResult Commit(const std::string& content, ProfileVersion& written);
 
     struct Impl;

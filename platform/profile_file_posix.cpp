@@ -363,7 +363,20 @@ static bool unchangedSinceBegin(const ProfileTransaction::Impl& t)
 
 ProfileResult ProfileTransaction::Commit(const std::string& content, ProfileVersion& written)
 {
+    return Commit([&](const auto& sink) { return sink(content); }, written);
+}
+
+ProfileResult ProfileTransaction::Commit(const ContentPieces& content, ProfileVersion& written)
+{
     Impl& t = *m_impl;
+    std::uint64_t size = 0;
+    std::uint64_t hash = kFnv64Start;
+    if (!content([&](std::string_view piece) {
+            size += piece.size();
+            hash = Fnv64(piece, hash);
+            return size <= static_cast<std::uint64_t>(kMaxProfileFileSize);
+        }))
+        return ProfileResult::Failed;
     if (!unchangedSinceBegin(t))
         return ProfileResult::Changed;
     const auto stillUnchanged = [&t] { return unchangedSinceBegin(t); };
@@ -377,7 +390,7 @@ ProfileResult ProfileTransaction::Commit(const std::string& content, ProfileVers
         result = old.st_nlink == 1 ? ReplaceByRename(t.target, content, old, stillUnchanged)
                                    : WriteResult::Refused;
         if (result == WriteResult::Refused)
-            result = WriteThrough(t.fd.get(), content) ? WriteResult::Done : WriteResult::Failed;
+            result = WriteThrough(t.fd.get(), content, size, hash) ? WriteResult::Done : WriteResult::Failed;
     }
     if (result == WriteResult::Changed)
         return ProfileResult::Changed;
@@ -386,7 +399,7 @@ ProfileResult ProfileTransaction::Commit(const std::string& content, ProfileVers
     RemoveLeftovers(t.target);
     written.stamp = StampOfPath(t.target);
     written.readAtNs = nowNs();
-    written.hash = Fnv64(content);
+    written.hash = hash;
     return ProfileResult::Done;
 }
 

@@ -100,20 +100,28 @@ bool readWhole(HANDLE h, std::string& content)
     }
 }
 
-bool writeWhole(HANDLE h, const std::string& content)
+bool writeWhole(HANDLE h, const ContentPieces& content)
 {
     LARGE_INTEGER start{};
     if (!::SetFilePointerEx(h, start, nullptr, FILE_BEGIN))
         return false;
-    std::size_t done = 0;
-    while (done < content.size()) {
-        DWORD put = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
-        if (!::WriteFile(h, content.data() + done, chunk, &put, nullptr) || put == 0)
-            return false;
-        done += put;
-    }
-    return ::SetEndOfFile(h) && ::FlushFileBuffers(h);
+    const bool written = content([&](std::string_view piece) {
+        std::size_t done = 0;
+        while (done < piece.size()) {
+            DWORD put = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(piece.size() - done, 1 << 20));
+            if (!::WriteFile(h, piece.data() + done, chunk, &put, nullptr) || put == 0)
+                return false;
+            done += put;
+        }
+        return true;
+    });
+    return written && ::SetEndOfFile(h) && ::FlushFileBuffers(h);
+}
+
+bool writeWhole(HANDLE h, const std::string& content)
+{
+    return writeWhole(h, [&](const auto& sink) { return sink(content); });
 }
 
 std::string tempName(const std::string& target)
@@ -241,7 +249,20 @@ ProfileResult ProfileTransaction::Begin(std::chrono::milliseconds wait)
 
 ProfileResult ProfileTransaction::Commit(const std::string& content, ProfileVersion& written)
 {
+    return Commit([&](const auto& sink) { return sink(content); }, written);
+}
+
+ProfileResult ProfileTransaction::Commit(const ContentPieces& content, ProfileVersion& written)
+{
     Impl& t = *m_impl;
+    std::uint64_t size = 0;
+    std::uint64_t hash = kFnv64Start;
+    if (!content([&](std::string_view piece) {
+            size += piece.size();
+            hash = Fnv64(piece, hash);
+            return size <= static_cast<std::uint64_t>(kMaxProfileFileSize);
+        }))
+        return ProfileResult::Failed;
     const Stamp now = ProfileStampOf(t.target);
     if (t.exists ? !(now == t.stamp) : now.exists)
         return ProfileResult::Changed;
@@ -277,7 +298,7 @@ ProfileResult ProfileTransaction::Commit(const std::string& content, ProfileVers
     }
     written.stamp = ProfileStampOf(t.target);
     written.readAtNs = nowNs();
-    written.hash = Fnv64(content);
+    written.hash = hash;
     return ProfileResult::Done;
 }
 

@@ -35,19 +35,27 @@ std::uint64_t Fnv64(std::string_view bytes, std::uint64_t hash)
     return hash;
 }
 
+std::string JournalHeader(std::uint64_t oldSize)
+{
+    std::string header(kHeaderMagic);
+    putNumber(header, oldSize);
+    return header;
+}
+
+std::string JournalFooter(std::uint64_t oldSize, std::uint64_t at, std::uint64_t size, std::uint64_t hash)
+{
+    std::string footer(kFooterMagic);
+    putNumber(footer, oldSize);
+    putNumber(footer, at);
+    putNumber(footer, size);
+    putNumber(footer, hash);
+    return footer;
+}
+
 std::string JournalRecord(std::string_view content, std::uint64_t oldSize, std::uint64_t at)
 {
-    std::string record;
-    record.reserve(kHeaderSize + content.size() + kFooterSize);
-    record.append(kHeaderMagic);
-    putNumber(record, oldSize);
-    record.append(content);
-    record.append(kFooterMagic);
-    putNumber(record, oldSize);
-    putNumber(record, at);
-    putNumber(record, content.size());
-    putNumber(record, Fnv64(content));
-    return record;
+    return JournalHeader(oldSize) + std::string(content) +
+           JournalFooter(oldSize, at, content.size(), Fnv64(content));
 }
 
 JournalState DecodeJournal(std::string_view bytes)

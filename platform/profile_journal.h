@@ -23,8 +23,11 @@ namespace platform {
 constexpr std::uint64_t kFnv64Start = 14695981039346656037ull;
 std::uint64_t Fnv64(std::string_view bytes, std::uint64_t hash = kFnv64Start);
 
-// The bytes step 1 writes at `at` behind an old content of `oldSize` bytes.
+// The bytes step 1 writes at `at` behind an old content of `oldSize` bytes: the header, the content,
+// and the footer (for a content of `size` bytes that hashes to `hash`).
 std::string JournalRecord(std::string_view content, std::uint64_t oldSize, std::uint64_t at);
+std::string JournalHeader(std::uint64_t oldSize);
+std::string JournalFooter(std::uint64_t oldSize, std::uint64_t at, std::uint64_t size, std::uint64_t hash);
 
 struct JournalState
 {

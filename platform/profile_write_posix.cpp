@@ -64,11 +64,22 @@ bool writeAllAt(int fd, const char* data, std::size_t size, off_t at)
     return true;
 }
 
-// Writes `content` as the whole file open as `fd`, flushed to disk.
-bool writeWhole(int fd, const std::string& content)
+// Writes `content` into the file open as `fd` from `at` on; `at` ends behind it.
+bool writePiecesAt(int fd, const ContentPieces& content, off_t& at)
 {
-    return writeAllAt(fd, content.data(), content.size(), 0) &&
-           ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && ::fsync(fd) == 0;
+    return content([&](std::string_view piece) {
+        if (!writeAllAt(fd, piece.data(), piece.size(), at))
+            return false;
+        at += static_cast<off_t>(piece.size());
+        return true;
+    });
+}
+
+// Writes `content` as the whole file open as `fd`, flushed to disk.
+bool writeWhole(int fd, const ContentPieces& content)
+{
+    off_t end = 0;
+    return writePiecesAt(fd, content, end) && ::ftruncate(fd, end) == 0 && ::fsync(fd) == 0;
 }
 
 void syncFolder(const std::string& folder)
@@ -284,7 +295,7 @@ bool ShareLock::acquire(const std::string& target, std::chrono::steady_clock::ti
     }
 }
 
-WriteResult CreateNewFile(const std::string& target, const std::string& content,
+WriteResult CreateNewFile(const std::string& target, const ContentPieces& content,
                           const std::function<bool()>& unchanged)
 {
     TempFile temp(target);
@@ -302,7 +313,7 @@ WriteResult CreateNewFile(const std::string& target, const std::string& content,
     return WriteResult::Done;
 }
 
-WriteResult ReplaceByRename(const std::string& target, const std::string& content, const struct stat& old,
+WriteResult ReplaceByRename(const std::string& target, const ContentPieces& content, const struct stat& old,
                             const std::function<bool()>& unchanged)
 {
     const FileDescriptor current(OpenFile(target, O_RDONLY | O_NOFOLLOW));
@@ -320,22 +331,26 @@ WriteResult ReplaceByRename(const std::string& target, const std::string& conten
     return renameIntoPlace(temp, target);
 }
 
-bool WriteThrough(int fd, const std::string& content)
+bool WriteThrough(int fd, const ContentPieces& content, std::uint64_t size, std::uint64_t hash)
 {
     struct stat st;
     if (::fstat(fd, &st) != 0)
         return false;
     const auto oldSize = static_cast<std::uint64_t>(st.st_size);
-    const std::uint64_t at = std::max<std::uint64_t>(oldSize, content.size());
-    const std::string record = JournalRecord(content, oldSize, at);
-    if (!writeAllAt(fd, record.data(), record.size(), static_cast<off_t>(at)) || ::fsync(fd) != 0)
+    const std::uint64_t at = std::max<std::uint64_t>(oldSize, size);
+    const std::string header = JournalHeader(oldSize);
+    const std::string footer = JournalFooter(oldSize, at, size, hash);
+    off_t end = static_cast<off_t>(at + header.size());
+    if (!writeAllAt(fd, header.data(), header.size(), static_cast<off_t>(at)) ||
+        !writePiecesAt(fd, content, end) || !writeAllAt(fd, footer.data(), footer.size(), end) ||
+        ::fsync(fd) != 0)
         return false;
-    return FinishWriteThrough(fd, content);
+    return writeWhole(fd, content);
 }
 
 bool FinishWriteThrough(int fd, const std::string& content)
 {
-    return writeWhole(fd, content);
+    return writeWhole(fd, [&](const auto& sink) { return sink(content); });
 }
 
 void RemoveLeftovers(const std::string& target)

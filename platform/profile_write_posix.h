@@ -82,14 +82,15 @@ enum class WriteResult
 };
 
 // Makes `target`, which did not exist, with `content`; Changed when somebody else made it first.
-WriteResult CreateNewFile(const std::string& target, const std::string& content,
+WriteResult CreateNewFile(const std::string& target, const ContentPieces& content,
                           const std::function<bool()>& unchanged);
 // Writes `content` to a new file beside `target` with `old`'s owner, group, mode, access control
 // list and extended attributes, and renames it over `target` when `unchanged()` still holds.
-WriteResult ReplaceByRename(const std::string& target, const std::string& content, const struct stat& old,
+WriteResult ReplaceByRename(const std::string& target, const ContentPieces& content, const struct stat& old,
                             const std::function<bool()>& unchanged);
-// Writes `content` into the file open as `fd` itself, in the two steps of profile_journal.h.
-bool WriteThrough(int fd, const std::string& content);
+// Writes `content` (of `size` bytes, hashing to `hash`) into the file open as `fd` itself, in the two
+// steps of profile_journal.h.
+bool WriteThrough(int fd, const ContentPieces& content, std::uint64_t size, std::uint64_t hash);
 // Does step 2 of a write-through whose record is in the file: `content` is what it means.
 bool FinishWriteThrough(int fd, const std::string& content);
 // Removes this user's temporary files of killed saves of `target`.

@@ -131,10 +131,9 @@ TIniFile ChangeIniFile(const std::string& fileName, std::chrono::milliseconds lo
             ini.m_version.hash = readHash;
             return ini;
         }
-        const std::string text = ini.m_doc.text();
-        if (text.size() > static_cast<std::size_t>(platform::kMaxProfileFileSize))
-            break;
-        const platform::ProfileResult result = transaction.Commit(text, ini.m_version);
+        // Written piece by piece: the document is not copied into one string first.
+        const platform::ProfileResult result =
+            transaction.Commit([&ini](const auto& sink) { return ini.m_doc.writeTo(sink); }, ini.m_version);
         if (result == platform::ProfileResult::Done)
             return ini;
         if (result != platform::ProfileResult::Changed)
