@@ -256,12 +256,8 @@ ProfileResult ProfileTransaction::Commit(const ContentPieces& content, ProfileVe
 {
     Impl& t = *m_impl;
     std::uint64_t size = 0;
-    std::uint64_t hash = kFnv64Start;
-    if (!content([&](std::string_view piece) {
-            size += piece.size();
-            hash = Fnv64(piece, hash);
-            return size <= static_cast<std::uint64_t>(kMaxProfileFileSize);
-        }))
+    std::uint64_t hash = 0;
+    if (!MeasureContent(content, size, hash))
         return ProfileResult::Failed;
     const Stamp now = ProfileStampOf(t.target);
     if (t.exists ? !(now == t.stamp) : now.exists)

@@ -35,6 +35,17 @@ std::uint64_t Fnv64(std::string_view bytes, std::uint64_t hash)
     return hash;
 }
 
+bool MeasureContent(const ContentPieces& content, std::uint64_t& size, std::uint64_t& hash)
+{
+    size = 0;
+    hash = kFnv64Start;
+    return content([&](std::string_view piece) {
+        size += piece.size();
+        hash = Fnv64(piece, hash);
+        return size <= static_cast<std::uint64_t>(kMaxProfileFileSize);
+    });
+}
+
 std::string JournalHeader(std::uint64_t oldSize)
 {
     std::string header(kHeaderMagic);

@@ -12,6 +12,8 @@
 // cut short); one that finds only a header takes the bytes before the old size (step 1 was cut
 // short). Either is repaired by doing the rest.
 
+#include "platform/profile_file.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +24,9 @@ namespace platform {
 // piece by piece.
 constexpr std::uint64_t kFnv64Start = 14695981039346656037ull;
 std::uint64_t Fnv64(std::string_view bytes, std::uint64_t hash = kFnv64Start);
+
+// The size and hash of a new content, gone through once; false when it is above the size bound.
+bool MeasureContent(const ContentPieces& content, std::uint64_t& size, std::uint64_t& hash);
 
 // The bytes step 1 writes at `at` behind an old content of `oldSize` bytes: the header, the content,
 // and the footer (for a content of `size` bytes that hashes to `hash`).
