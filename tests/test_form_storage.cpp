@@ -154,6 +154,32 @@ TEST(FormStorageRestore, StoredTableCount)
               (std::vector<std::string>{"x=1", "", "\"q\""}));
 }
 
+// A table is read in one pass over its section; each line is what a read of its key would give.
+TEST(FormStorageRestore, StoredTableLinesAsTheirKeysRead)
+{
+    const std::string head = "[S.Verknuepfungseditor_Strings]\r\nCount=3\r\n";
+    const struct
+    {
+        const char* name;
+        std::string items;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"out of order", "Item2=c\r\nItem0=a\r\nItem1=b\r\n", {"a", "b", "c"}},
+        {"first of a key", "Item0=a\r\nitem0=x\r\nITEM1=b\r\nItem2=c\r\n", {"a", "b", "c"}},
+        {"names trimmed, numbers as written",
+         " Item0 = a\r\nItem01=x\r\nItem+2=y\r\nItem1x=z\r\n",
+         {"a", "", ""}},
+        {"beyond the count, comments",
+         "Item3=x\r\n;Item1=y\r\nItem2=c\r\nItem4294967297=z\r\n",
+         {"", "", "c"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Restore(head + c.items).table.Lines(), c.lines) << c.name;
+    // A second section of the same name is not the table.
+    EXPECT_EQ(Restore(head + "Item0=a\r\n[S.Verknuepfungseditor_Strings]\r\nItem1=b\r\n").table.Lines(),
+              (std::vector<std::string>{"a", "", ""}));
+}
+
 TEST(FormStorageSave, ValuesComeBackUnchanged)
 {
     TempDir dir;

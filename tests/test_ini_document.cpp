@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -145,6 +146,45 @@ TEST(IniDocument, ReadsFollowWrites)
         seen.append(key).append(":").append(value).append(";");
     });
     EXPECT_EQ(seen, "x:1;X: 2 ;");
+}
+
+// Random writes to two copies of one file, one with its sections searched line by line and one with
+// their keys in maps: both give the same bytes and the same reads, and so does the file read anew.
+TEST(IniDocument, KeyMapsAgreeWithTheLines)
+{
+    const std::string file = "; c\r\n[a]\r\nk=1\r\nK=2\r\n;k=3\r\n[B]\r\nx=4\r\n[a]\r\nk=5\r\n\r\n";
+    const char* const sections[] = {"a", "A", "b", "c"};
+    const char* const keys[] = {"k", "K", "x", "Item1", "item1"};
+    std::srand(7);
+    for (int run = 0; run < 200; ++run) {
+        platform::IniDocument scanned{std::string(file)};
+        platform::IniDocument mapped{std::string(file)};
+        for (int step = 0; step < 30; ++step) {
+            const char* section = sections[std::rand() % 4];
+            const char* key = keys[std::rand() % 5];
+            const std::string value = std::to_string(std::rand() % 100);
+            for (int i = 0; i < 10; ++i)
+                mapped.value(section, "no such key");
+            const int op = std::rand() % 8;
+            for (platform::IniDocument* doc : {&scanned, &mapped}) {
+                if (op == 0)
+                    doc->removeSection(section);
+                else if (op == 1)
+                    doc->removeKey(section, key);
+                else if (op == 2)
+                    doc->appendValue(section, key, value);
+                else
+                    doc->setValue(section, key, value);
+            }
+            ASSERT_EQ(mapped.text(), scanned.text()) << "run " << run << " step " << step;
+        }
+        const platform::IniDocument reread{scanned.text()};
+        for (const char* section : sections)
+            for (const char* key : keys) {
+                EXPECT_EQ(mapped.value(section, key), scanned.value(section, key)) << section << " " << key;
+                EXPECT_EQ(reread.value(section, key), scanned.value(section, key)) << section << " " << key;
+            }
+    }
 }
 
 // A save that writes through the file and is killed at any step leaves bytes that still mean the
