@@ -161,6 +161,19 @@ bool attributeNames(int fd, std::vector<std::string>& names)
     }
 }
 
+// False when the file open as `fd` cannot tell which extended attributes and access control list it
+// has: its file system keeps neither, as a share's client that passes none on says, while the server
+// may keep both. Such a file system is not asked for their list: smbnetfs answers a listxattr only
+// after seconds, with EIO, and then answers every lookup and status query on its server with EIO for
+// three seconds, so that the save could neither write through nor remove its temporary file.
+bool attributesVisible(int fd)
+{
+    const auto unsupported = [fd](const char* name) {
+        return ::fgetxattr(fd, name, nullptr, 0) < 0 && (errno == ENOTSUP || errno == ENOSYS);
+    };
+    return !unsupported("user.ventiro") || !unsupported("system.posix_acl_access");
+}
+
 // Gives the temporary file `temp` everything that identifies the file open as `from`; false when
 // the file system or this user's rights cannot give all of it.
 bool takeIdentity(const std::string& target, int from, const struct stat& old, const TempFile& temp)
@@ -319,6 +332,9 @@ WriteResult ReplaceByRename(const std::string& target, const ContentPieces& cont
     const FileDescriptor current(OpenFile(target, O_RDONLY | O_NOFOLLOW));
     if (!current.valid())
         return WriteResult::Changed;
+    // Asked before a temporary file is made: none is made where a new file could not be checked.
+    if (!attributesVisible(current.get()))
+        return WriteResult::Refused;
     TempFile temp(target);
     if (!temp.valid())
         return WriteResult::Refused;
