@@ -37,6 +37,9 @@ constexpr std::time_t kStaleShareLock = 30;
 constexpr int kLockFileRefusals = 3;
 // How long a wait for the share lock goes on after another save's lock file came and went.
 constexpr std::chrono::seconds kQueueMoves(5);
+// How often a rename or removal that a share refuses for an open file is tried again after the close,
+// with pauses that double from a millisecond (about a second in all).
+constexpr int kBusyTries = 10;
 
 std::string baseOf(const std::string& path)
 {
@@ -113,11 +116,12 @@ public:
             if (!m_fd.valid() && errno != EEXIST)
                 break;
         }
+        m_made = m_fd.valid();
     }
     ~TempFile()
     {
-        if (m_fd.valid() && !m_kept)
-            ::unlink(m_name.c_str());
+        if (m_made && !m_kept)
+            changeName([this] { return ::unlink(m_name.c_str()); });
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -127,16 +131,40 @@ public:
     const std::string& name() const { return m_name; }
     void keep() { m_kept = true; }
 
+    // Does `step`, a rename or removal of this file, while the file is open, as POSIX allows. An SMB
+    // share refuses both for an open file (EBUSY): there the file is closed and the step tried again
+    // for a moment, since the close reaches the server only a little after close() returns.
+    bool changeName(const std::function<int()>& step)
+    {
+        if (step() == 0)
+            return true;
+        if (errno != EBUSY)
+            return false;
+        m_fd.reset();
+        long pauseUs = 1000;
+        for (int attempt = 0; attempt < kBusyTries; ++attempt) {
+            const timespec pause{0, pauseUs * 1000};
+            ::nanosleep(&pause, nullptr);
+            pauseUs *= 2;
+            if (step() == 0)
+                return true;
+            if (errno != EBUSY)
+                return false;
+        }
+        return false;
+    }
+
 private:
     std::string m_name;
     FileDescriptor m_fd;
+    bool m_made = false;
     bool m_kept = false;
 };
 
 // Renames the temporary file over `target`; it is no temporary file any more.
 WriteResult renameIntoPlace(TempFile& temp, const std::string& target)
 {
-    if (::rename(temp.name().c_str(), target.c_str()) != 0)
+    if (!temp.changeName([&] { return ::rename(temp.name().c_str(), target.c_str()); }))
         return WriteResult::Failed;
     temp.keep();
     syncFolder(FolderOf(target));
