@@ -283,6 +283,12 @@ ProfileResult ProfileTransaction::Begin(std::chrono::milliseconds wait)
     for (int attempt = 0; attempt < 1024; ++attempt) {
         struct stat st;
         const Opened opened = openRegular(t.target, true, t.fd, st);
+        // A share's client may fail for a moment while another station replaces the file
+        // (smbnetfs: EIO for some seconds): within the wait, that is tried again.
+        if (opened == Opened::Unusable && errno == EIO && std::chrono::steady_clock::now() < deadline) {
+            pause(20000);
+            continue;
+        }
         if (opened == Opened::Unusable)
             return ProfileResult::Failed;
         if (opened == Opened::Missing) {

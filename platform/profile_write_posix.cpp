@@ -32,10 +32,10 @@ constexpr std::size_t kRandomLetters = 12;
 constexpr std::time_t kLeftoverAge = std::time_t{600};
 // A share lock older than this belongs to a save that was killed: a save takes well under a second.
 constexpr std::time_t kStaleShareLock = 30;
-// How often the lock file's folder may refuse to make it, with no such file there, before a save
+// How often the file's folder may refuse to make its lock, with no such name there, before a save
 // goes on without it.
 constexpr int kLockFileRefusals = 3;
-// How long a wait for the share lock goes on after another save's lock file came and went.
+// How long a wait for the share lock goes on after another save's lock came and went.
 constexpr std::chrono::seconds kQueueMoves(5);
 // How often a rename or removal that a share refuses for an open file is tried again after the close,
 // with pauses that double from a millisecond (about a second in all).
@@ -298,7 +298,7 @@ LockTry LockBefore(int fd, std::chrono::steady_clock::time_point deadline)
 ShareLock::~ShareLock()
 {
     if (m_held)
-        ::unlink(m_name.c_str());
+        ::rmdir(m_name.c_str());
 }
 
 bool ShareLock::acquire(const std::string& target, std::chrono::steady_clock::time_point deadline)
@@ -308,22 +308,30 @@ bool ShareLock::acquire(const std::string& target, std::chrono::steady_clock::ti
     long pauseUs = 500;
     ino_t seen = 0;
     for (int refused = 0;;) {
-        const FileDescriptor fd(OpenFile(m_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644));
-        if (fd.valid()) {
+        // A folder: every share makes one exclusively on its server, also those whose clients do
+        // not pass an exclusive create on (smbnetfs).
+        if (::mkdir(m_name.c_str(), 0755) == 0) {
             m_held = true;
             return true;
         }
-        // A share may answer a name that exists with another error than EEXIST (sshfs: EPERM), so
-        // the name is looked at: where it is missing, the folder refuses lock files.
+        // A share may answer a name that exists with another error than EEXIST (sshfs: EPERM,
+        // smbnetfs: EIO, and EIO to the look at it too for a while), so the name is looked at: only
+        // where it is missing for sure does the folder refuse locks.
         const int error = errno;
         struct stat st;
         const bool present = ::lstat(m_name.c_str(), &st) == 0;
-        if (!present && error != EEXIST && ++refused >= kLockFileRefusals)
+        if (!present && errno == ENOENT && error != EEXIST && ++refused >= kLockFileRefusals)
             return false;
-        if (present && S_ISREG(st.st_mode)) {
-            if (std::time(nullptr) - st.st_mtime > kStaleShareLock)
-                ::unlink(m_name.c_str()); // a killed save's; where it is not ours to remove, it stays
-            // Another save's lock file that comes and goes: the queue moves, the wait goes on.
+        if (present && (S_ISDIR(st.st_mode) || S_ISREG(st.st_mode))) {
+            // A killed save's (a file where an older version made it); where it is not ours to
+            // remove, it stays.
+            if (std::time(nullptr) - st.st_mtime > kStaleShareLock) {
+                if (S_ISDIR(st.st_mode))
+                    ::rmdir(m_name.c_str());
+                else
+                    ::unlink(m_name.c_str());
+            }
+            // Another save's lock that comes and goes: the queue moves, the wait goes on.
             if (st.st_ino != seen && seen != 0)
                 deadline = std::max(deadline, std::chrono::steady_clock::now() + kQueueMoves);
             seen = st.st_ino;

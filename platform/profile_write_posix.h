@@ -54,10 +54,10 @@ LockTry TryLock(int fd);
 LockTry LockBefore(int fd, std::chrono::steady_clock::time_point deadline);
 
 // A lock that reaches every station of a network share, whose own locks may stay on one machine: a
-// file ".<name>.lock" beside the file, made exclusively (the server decides who made it first) and
-// removed when the save ends. One left by a killed save counts as gone after a while. A lock file
-// that cannot be made or removed (a neighbour's, in a shared folder) costs one bounded wait: the
-// check before the replace still holds without it.
+// folder ".<name>.lock" beside the file, made by mkdir (the server decides who made it first, on
+// every share) and removed when the save ends. One left by a killed save counts as gone after a
+// while. A lock that cannot be made or removed (a neighbour's, in a shared folder) costs one bounded
+// wait: the check before the replace still holds without it.
 class ShareLock
 {
 public:
