@@ -1,7 +1,7 @@
 // The INI file on disk on Windows: the same transaction as on POSIX. The lock is a byte far beyond
-// any content (Windows locks are mandatory, so locking the content itself would stop readers), the
-// check before the replace compares the file's identity, size and time, and ReplaceFile keeps the
-// file's access control list and attributes.
+// any content (Windows locks are mandatory, so locking the content itself would stop readers) and
+// the lock folder that Linux stations of a share take too, the check before the replace compares the file's
+// identity, size and time, and ReplaceFile keeps the file's access control list and attributes.
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include "platform/profile_file.h"
@@ -182,6 +182,60 @@ bool ReadProfile(const std::string& file, std::string& content, ProfileVersion& 
     return false;
 }
 
+namespace {
+
+// A lock older than this was left by a killed save.
+constexpr std::int64_t kStaleShareLockNs = 30'000'000'000;
+
+// The lock that reaches every station of a share, Linux stations included: a folder ".<name>.lock"
+// beside the file, made once on the server and removed when the save ends.
+class ShareLock
+{
+public:
+    ShareLock() = default;
+    ~ShareLock()
+    {
+        if (m_held)
+            ::RemoveDirectoryA(m_name.c_str());
+    }
+    ShareLock(const ShareLock&) = delete;
+    ShareLock& operator=(const ShareLock&) = delete;
+
+    // True when it was taken before `deadline`; a folder that refuses it costs no wait.
+    bool acquire(const std::string& target, std::chrono::steady_clock::time_point deadline)
+    {
+        const std::size_t slash = target.find_last_of("\\/");
+        m_name = slash == std::string::npos
+                     ? "." + target + ".lock"
+                     : target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".lock";
+        for (;;) {
+            if (::CreateDirectoryA(m_name.c_str(), nullptr)) {
+                m_held = true;
+                return true;
+            }
+            if (::GetLastError() != ERROR_ALREADY_EXISTS)
+                return false;
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            if (::GetFileAttributesExA(m_name.c_str(), GetFileExInfoStandard, &data) &&
+                nowNs() - fileTimeNs(data.ftLastWriteTime) > kStaleShareLockNs) {
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    ::RemoveDirectoryA(m_name.c_str());
+                else
+                    ::DeleteFileA(m_name.c_str());
+            }
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+private:
+    std::string m_name;
+    bool m_held = false;
+};
+
+} // namespace
+
 struct ProfileTransaction::Impl
 {
     std::string target;
@@ -189,6 +243,7 @@ struct ProfileTransaction::Impl
     bool exists = false;
     Stamp stamp;
     std::string content;
+    ShareLock shareLock;
 };
 
 ProfileTransaction::ProfileTransaction(const std::string& file) : m_impl(std::make_unique<Impl>())
@@ -231,6 +286,8 @@ ProfileResult ProfileTransaction::Begin(std::chrono::milliseconds wait)
                 return ProfileResult::Busy;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        // Second, so that no save holds it while it waits for the file's lock.
+        t.shareLock.acquire(t.target, deadline);
         std::string raw;
         if (!readWhole(t.file.get(), raw))
             return ProfileResult::Failed;

@@ -400,6 +400,9 @@ TEST_F(PanelCopy, LogoffSavesLikeAClose)
     ASSERT_NE(window, nullptr);
     SetWindowPos(window, nullptr, 175, 122, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ASSERT_TRUE(waitFor([&] { return frame(window).left == 175; }));
+    // The toolkit takes a move in from a queue of its own, which a message sent now (the logoff's)
+    // would pass: the move is given a moment to arrive, as it has when an operator logs off.
+    Sleep(1000);
     DWORD_PTR answer = 0;
     ASSERT_TRUE(
         SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
