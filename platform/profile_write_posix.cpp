@@ -47,10 +47,16 @@ std::string baseOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string tempPrefix(const std::string& target)
+// A hidden name beside `target`: its folder, a dot, its name and `ending`.
+std::string besideTarget(const std::string& target, const char* ending)
 {
     const std::string folder = FolderOf(target);
-    return (folder == "/" ? std::string("/") : folder + "/") + "." + baseOf(target) + kTempInfix;
+    return (folder == "/" ? std::string("/") : folder + "/") + "." + baseOf(target) + ending;
+}
+
+std::string tempPrefix(const std::string& target)
+{
+    return besideTarget(target, kTempInfix);
 }
 
 bool writeAllAt(int fd, const char* data, std::size_t size, off_t at)
@@ -303,8 +309,7 @@ ShareLock::~ShareLock()
 
 bool ShareLock::acquire(const std::string& target, std::chrono::steady_clock::time_point deadline)
 {
-    const std::string folder = FolderOf(target);
-    m_name = (folder == "/" ? std::string("/") : folder + "/") + "." + baseOf(target) + ".lock";
+    m_name = besideTarget(target, ".lock");
     long pauseUs = 500;
     ino_t seen = 0;
     for (int refused = 0;;) {

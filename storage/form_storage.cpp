@@ -110,15 +110,13 @@ int itemNumber(std::string_view key, int count)
 
 std::vector<std::string_view> TFormStorage::itemValues(const std::string& section, int count) const
 {
+    // Views into the document point somewhere even when empty: a view without data is a key not seen.
     std::vector<std::string_view> values(static_cast<std::size_t>(count));
-    std::vector<bool> seen(static_cast<std::size_t>(count));
     // One pass over the section, as a read of each key would find it: the first line of a key counts.
     m_ini->ForEachValue(section, [&](std::string_view key, std::string_view value) {
         const int n = itemNumber(key, count);
-        if (n >= 0 && !seen[static_cast<std::size_t>(n)]) {
-            seen[static_cast<std::size_t>(n)] = true;
+        if (n >= 0 && values[static_cast<std::size_t>(n)].data() == nullptr)
             values[static_cast<std::size_t>(n)] = value;
-        }
     });
     return values;
 }
